@@ -1,0 +1,28 @@
+# Shared compiler settings for every target of the project.
+#
+# The colour pipeline must give the same digits on every compiler, so
+# floating-point contraction (fused multiply-add) is switched off: the
+# specified order of terms is the order that is computed.
+
+add_library(tintora_options INTERFACE)
+
+if(MSVC)
+  target_compile_options(tintora_options INTERFACE /W4 /permissive- /fp:precise /utf-8)
+  target_compile_definitions(tintora_options INTERFACE _CRT_SECURE_NO_WARNINGS)
+else()
+  target_compile_options(tintora_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+    -Wcast-qual -Wformat=2 -Wundef -Wnull-dereference -Wdouble-promotion
+    -ffp-contract=off)
+endif()
+
+if(WIN32)
+  target_compile_definitions(tintora_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+    _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+endif()
+
+if(TINTORA_SANITIZE)
+  set(TINTORA_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(tintora_options INTERFACE ${TINTORA_SANITIZER_FLAGS})
+  target_link_options(tintora_options INTERFACE ${TINTORA_SANITIZER_FLAGS})
+endif()

@@ -1,0 +1,41 @@
+// The colour pipeline: a sampled screen colour to the two label texts.
+#pragma once
+
+#include "colour_types.h"
+
+namespace tintora {
+
+// sRGB (D65) to CIE XYZ, white Y = 100. Writes "R: %d G: %d B: %d - ".
+XyzColor SrgbToXyz(ColorRef color);
+
+// Forward CIECAM02 under fixed viewing conditions: J, C, H.
+// Writes "j: %d c: %d h: %d \n".
+AppearanceColor XyzToAppearance(const XyzColor& xyz);
+
+// One row of the naming table. Lower bounds inclusive, upper exclusive.
+struct NamingRule {
+  const Utf16Char* name;
+  const Utf16Char* qualifier;
+  double jMin, jMax;
+  double cMin, cMax;
+  double hMin, hMax;
+};
+
+constexpr int kNamingRuleCount = 40;
+extern const NamingRule NamingTable[kNamingRuleCount];
+
+// The texts the label shows. NameText starts as "Mossvane", QualifierText
+// empty; only NameColor changes them.
+extern Utf16Char NameText[kLabelTextUnits];
+extern Utf16Char QualifierText[kLabelTextUnits];
+
+// Index (0-based) of the last naming row that matches, or -1.
+int LastMatchingRule(const AppearanceColor& appearance);
+
+// Rewrites NameText and QualifierText for the given correlates.
+void NameColor(const AppearanceColor& appearance);
+
+// Puts NameText and QualifierText back to their start-up values.
+void ResetLabelTexts();
+
+}  // namespace tintora
