@@ -1,0 +1,121 @@
+#include "screen_sampling.h"
+
+#include <cstdlib>
+
+#include "colour_pipeline.h"
+#include "debug_output.h"
+#include "sampling_rules.h"
+
+namespace tintora {
+
+int SamplingPaused = 0;
+RECT LabelScreenRect = {0, 0, 0, 0};
+POINT PointerPos = {0, 0};
+COLORREF SampleColor = 0;
+COLORREF LastColor = 0;
+
+namespace {
+
+constexpr UINT kWholeMouseEventBytes =
+    static_cast<UINT>(sizeof(RAWINPUTHEADER) + sizeof(RAWMOUSE));
+
+ScreenRect ToScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
+
+void RefreshLabelScreenRect(HWND window) {
+  RECT windowRect = {0, 0, 0, 0};
+  RECT regionBox = {0, 0, 0, 0};
+  GetWindowRect(window, &windowRect);
+  GetWindowRgnBox(window, &regionBox);
+  const ScreenRect visible = VisibleLabelRect(ToScreenRect(windowRect), ToScreenRect(regionBox));
+  LabelScreenRect = RECT{visible.left, visible.top, visible.right, visible.bottom};
+}
+
+// Steps 5 to 12 on an event already known to be a whole mouse report.
+void HandleMouseEvent(HWND window, const RAWINPUT& input) {
+  SamplingPaused = NextSamplingPaused(SamplingPaused, input.data.mouse.usButtonFlags);
+  RefreshLabelScreenRect(window);
+  GetPhysicalCursorPos(&PointerPos);
+  if (SamplingPaused != 0) return;
+  if (PtInRect(&LabelScreenRect, PointerPos)) return;
+
+  const ScreenSample sample = SampleColorAt(PointerPos.x, PointerPos.y);
+  if (sample.taken) {
+    SampleColor = sample.color;
+    if (SampleColor != LastColor) {
+      LastColor = SampleColor;
+      NameColor(XyzToAppearance(SrgbToXyz(static_cast<ColorRef>(SampleColor))));
+      InvalidateRect(window, nullptr, FALSE);
+    }
+  }
+  UpdateWindow(window);
+}
+
+}  // namespace
+
+void RegisterRawMouseInput(HWND window) {
+  RAWINPUTDEVICE device = {};
+  device.usUsagePage = 0x01;  // generic desktop controls
+  device.usUsage = 0x02;      // mouse
+  device.dwFlags = RIDEV_INPUTSINK;
+  device.hwndTarget = window;
+  RegisterRawInputDevices(&device, 1, sizeof(RAWINPUTDEVICE));
+}
+
+LRESULT HandleRawInput(HWND window, LPARAM lParam) {
+  HRAWINPUT handle = reinterpret_cast<HRAWINPUT>(lParam);
+  UINT size = 0;
+  const UINT queried =
+      GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER));
+  if (!RawInputSizeUsable(queried, size, kWholeMouseEventBytes)) return 0;
+
+  // RAWINPUT holds pointers, so the buffer must be suitably aligned: malloc's is.
+  void* buffer = std::malloc(size);
+  if (buffer == nullptr) return 0;
+
+  const UINT read = GetRawInputData(handle, RID_INPUT, buffer, &size, sizeof(RAWINPUTHEADER));
+  const RawInputReadCheck check = CheckRawInputRead(size, read, kWholeMouseEventBytes);
+  if (check.sizeMismatch) WriteDebugOutput(u"GetRawInputData does not return correct size !\n");
+  if (check.usable) {
+    const RAWINPUT* input = static_cast<const RAWINPUT*>(buffer);
+    if (input->header.dwType == RIM_TYPEMOUSE) HandleMouseEvent(window, *input);
+  }
+  std::free(buffer);
+  return 0;
+}
+
+ScreenSample SampleColorAt(int x, int y) {
+  ScreenSample result = {false, 0};
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return result;
+  HDC memory = CreateCompatibleDC(screen);
+  if (memory == nullptr) {
+    ReleaseDC(nullptr, screen);
+    return result;
+  }
+
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = kSampleBlockSide;
+  info.bmiHeader.biHeight = kSampleBlockSide;  // positive: rows bottom-up
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (section != nullptr && pixels != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, section);
+    BitBlt(memory, 0, 0, kSampleBlockSide, kSampleBlockSide, screen, x - kSampleBlockHalf,
+           y - kSampleBlockHalf, SRCCOPY);
+    // BitBlt wrote through GDI; make sure it has reached the section's memory.
+    GdiFlush();
+    result.color = static_cast<COLORREF>(CentrePixelColor(static_cast<const unsigned char*>(pixels)));
+    result.taken = true;
+    SelectObject(memory, previous);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  if (section != nullptr) DeleteObject(section);
+  return result;
+}
+
+}  // namespace tintora

@@ -1,0 +1,195 @@
+#include "label_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tintora {
+namespace {
+
+// The reference face of the worked example: tmHeight 16, internal leading 3,
+// average width 7, descent 4, border 1.
+constexpr LabelMetrics kWorked{16, 4, 3, 7};
+
+TEST(LabelSizes, BaseWidthFromReferenceMetrics) {
+  EXPECT_EQ(BaseWidth(kWorked, 1), 139);
+  EXPECT_EQ(BaseWidth(kWorked, 2), 141);  // the border counts on both sides
+  EXPECT_EQ(BaseWidth(LabelMetrics{0, 0, 0, 0}, 0), 0);
+}
+
+struct ScaleCase {
+  unsigned dpi;
+  int scaledWidth;
+  int labelHeight;
+  int qualifierHeight;
+};
+
+class LabelSizesAtDpi : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(LabelSizesAtDpi, FollowTheScale) {
+  const ScaleCase c = GetParam();
+  const float scale = UiScaleFromDpi(c.dpi);
+  EXPECT_EQ(ScaleExtent(BaseWidth(kWorked, 1), scale), c.scaledWidth);
+  EXPECT_EQ(LabelHeight(kWorked, scale), c.labelHeight);
+  EXPECT_EQ(QualifierFontHeight(kWorked, scale), c.qualifierHeight);
+  // The name font is exactly as high as the label.
+  EXPECT_EQ(NameFontRequest(kWorked, scale).height, c.labelHeight);
+  EXPECT_EQ(QualifierFontRequest(kWorked, scale).height, c.qualifierHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(WorkedValues, LabelSizesAtDpi,
+                         ::testing::Values(ScaleCase{96, 139, 24, 14},   // 13 * 1.15 = 14.95
+                                           ScaleCase{120, 173, 30, 18},  // 173.75, 30.875, 18.6875
+                                           ScaleCase{144, 208, 37, 22},
+                                           ScaleCase{192, 278, 49, 29}));
+
+TEST(LabelSizes, UiScaleFromDpi) {
+  EXPECT_EQ(UiScaleFromDpi(96), 1.0f);
+  EXPECT_EQ(UiScaleFromDpi(120), 1.25f);  // exact in single precision
+  EXPECT_EQ(UiScaleFromDpi(144), 1.5f);
+  EXPECT_EQ(UiScaleFromDpi(192), 2.0f);
+  // A query that reported no DPI at all keeps the label at its base size.
+  EXPECT_EQ(UiScaleFromDpi(0), 1.0f);
+}
+
+TEST(LabelSizes, DpiChangedCarriesTheVerticalDpiInTheHighWord) {
+  EXPECT_EQ(DpiFromDpiChangedWParam((144u << 16) | 120u), 144u);
+  EXPECT_EQ(DpiFromDpiChangedWParam(96u), 0u);
+}
+
+TEST(LabelSizes, WindowExtentsScaleInSinglePrecisionAndTruncate) {
+  EXPECT_EQ(ScaleExtent(139, 1.5f), 208);  // 208.5
+  EXPECT_EQ(ScaleExtent(33, 1.25f), 41);   // 41.25
+  EXPECT_EQ(ScaleExtent(0, 2.0f), 0);      // the initial zero height stays zero
+  EXPECT_EQ(ScaleExtent(-7, 1.5f), -10);   // toward zero, not down
+  // Single precision rounds these products up to the whole number that
+  // double precision would miss (96.999996 and 74.999997).
+  EXPECT_EQ(ScaleExtent(96, UiScaleFromDpi(97)), 97);
+  EXPECT_EQ(ScaleExtent(72, UiScaleFromDpi(100)), 75);
+}
+
+TEST(LabelSizes, HeightsUseDoublePrecisionOfTheTextHeight) {
+  // 100 * 1.15 is 114.99999999999999 in double precision (115 in single).
+  EXPECT_EQ(QualifierFontHeight(LabelMetrics{100, 0, 0, 0}, 1.0f), 114);
+  EXPECT_EQ(QualifierFontHeight(LabelMetrics{190, 0, 10, 0}, 1.0f), 206);
+  EXPECT_EQ(LabelHeight(LabelMetrics{3, 0, 3, 0}, 2.0f), 0);
+}
+
+TEST(LabelFonts, RequestsMatchTheLabelFonts) {
+  const FontRequest reference = ReferenceFontRequest();
+  EXPECT_EQ(reference.height, 0);
+  EXPECT_EQ(reference.weight, 900);
+  EXPECT_EQ(reference.quality, 5);
+  const FontRequest name = NameFontRequest(kWorked, 1.0f);
+  EXPECT_EQ(name.weight, 900);
+  EXPECT_EQ(name.quality, 4);
+  const FontRequest qualifier = QualifierFontRequest(kWorked, 1.0f);
+  EXPECT_EQ(qualifier.weight, 700);
+  EXPECT_EQ(qualifier.quality, 4);
+  // The reference font is the name's face, so every size derives from it.
+  EXPECT_EQ(std::u16string(reference.face), std::u16string(name.face));
+}
+
+struct ColourCase {
+  unsigned r, g, b;
+  unsigned frameR, frameG, frameB;
+  int grey;
+};
+
+class LabelColours : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(LabelColours, FrameAndTextGrey) {
+  const ColourCase c = GetParam();
+  const ColorRef sample = MakeColorRef(c.r, c.g, c.b);
+  EXPECT_EQ(FrameColor(sample), MakeColorRef(c.frameR, c.frameG, c.frameB));
+  EXPECT_EQ(TextGrey(sample), c.grey);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, LabelColours,
+    ::testing::Values(ColourCase{0, 0, 0, 0, 0, 0, 255},                 // first paint
+                      ColourCase{255, 255, 255, 229, 229, 229, 51},      // white
+                      ColourCase{178, 178, 178, 160, 160, 160, 255},     // last light-text grey
+                      ColourCase{179, 179, 179, 161, 161, 161, 51},      // first dark-text grey
+                      ColourCase{255, 255, 0, 229, 229, 0, 51},          // yellow
+                      ColourCase{0, 255, 255, 0, 229, 229, 51},          // cyan: 1 - L = 0.299
+                      ColourCase{255, 0, 0, 229, 0, 0, 255},             // red
+                      ColourCase{0, 255, 0, 0, 229, 0, 255},             // green
+                      ColourCase{0, 0, 255, 0, 0, 229, 255},             // blue
+                      ColourCase{255, 0, 255, 229, 0, 229, 255},         // magenta
+                      ColourCase{1, 2, 10, 0, 1, 9, 255}));              // frame truncation
+
+TEST(LabelLayout, SingleTextSpansTheLabelAboveTheBottomMargin) {
+  const PixelRect r = SingleTextRect(139, 24);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.right, 139);
+  EXPECT_EQ(r.bottom, 21);
+}
+
+struct TwoTextCase {
+  int width, height, nameWidth, qualifierWidth, aveCharWidth, descent;
+  PixelRect name, qualifier;
+};
+
+class TwoTexts : public ::testing::TestWithParam<TwoTextCase> {};
+
+TEST_P(TwoTexts, RectanglesFollowTheMargins) {
+  const TwoTextCase c = GetParam();
+  const TwoTextLayout layout =
+      TwoTextRects(c.width, c.height, c.nameWidth, c.qualifierWidth, c.aveCharWidth, c.descent);
+  EXPECT_EQ(layout.name.left, c.name.left);
+  EXPECT_EQ(layout.name.top, c.name.top);
+  EXPECT_EQ(layout.name.right, c.name.right);
+  EXPECT_EQ(layout.name.bottom, c.name.bottom);
+  EXPECT_EQ(layout.qualifier.left, c.qualifier.left);
+  EXPECT_EQ(layout.qualifier.top, c.qualifier.top);
+  EXPECT_EQ(layout.qualifier.right, c.qualifier.right);
+  EXPECT_EQ(layout.qualifier.bottom, c.qualifier.bottom);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, TwoTexts,
+    ::testing::Values(
+        // The worked example: m = 16, h = 3, qualifier top trunc(4 * 1.9) = 7.
+        TwoTextCase{139, 24, 60, 40, 7, 4, {19, 0, 83, 21}, {86, 7, 126, 24}},
+        // Texts wider than the label: W - qW - nW - A = -3 gives m = -1.
+        TwoTextCase{100, 24, 60, 36, 7, 4, {2, 0, 65, 21}, {68, 7, 104, 24}},
+        // A very negative margin runs the qualifier past the right edge.
+        TwoTextCase{50, 24, 80, 40, 8, 5, {-35, 0, 49, 21}, {53, 9, 93, 24}}));
+
+TEST(LabelMenu, PositionIsSignedSixteenBitPerAxis) {
+  const PixelPoint inPrimary = MenuPositionFromLParam((300 << 16) | 200);
+  EXPECT_EQ(inPrimary.x, 200);
+  EXPECT_EQ(inPrimary.y, 300);
+  // A monitor left of and above the primary one: x = -5, y = -20.
+  const PixelPoint negative = MenuPositionFromLParam(static_cast<std::intptr_t>(0xFFECFFFBu));
+  EXPECT_EQ(negative.x, -5);
+  EXPECT_EQ(negative.y, -20);
+  const PixelPoint extremes = MenuPositionFromLParam(static_cast<std::intptr_t>(0x80007FFFu));
+  EXPECT_EQ(extremes.x, 32767);
+  EXPECT_EQ(extremes.y, -32768);
+}
+
+TEST(LabelMenu, CommandsCompareTheWholeWParam) {
+  EXPECT_EQ(MenuCommandFromWParam(2001), MenuCommand::Exit);
+  EXPECT_EQ(MenuCommandFromWParam(2002), MenuCommand::About);
+  EXPECT_EQ(MenuCommandFromWParam(2003), MenuCommand::ToggleAutostart);
+  EXPECT_EQ(MenuCommandFromWParam(0), MenuCommand::None);
+  EXPECT_EQ(MenuCommandFromWParam(2004), MenuCommand::None);
+  // A notification code in the high word is not a menu command.
+  EXPECT_EQ(MenuCommandFromWParam((1u << 16) | 2001u), MenuCommand::None);
+}
+
+TEST(LabelMenu, AboutTextHasFiveLines) {
+  const std::u16string about(kAboutText);
+  EXPECT_EQ(about.substr(0, about.find(u'\n')), u"Tintora Beta 1.0.2");
+  size_t breaks = 0;
+  for (char16_t c : about) breaks += (c == u'\n') ? 1 : 0;
+  EXPECT_EQ(breaks, 4u);
+  EXPECT_NE(about.find(u"\n\n"), std::u16string::npos);  // the empty third line
+  EXPECT_NE(about.back(), u'\n');
+}
+
+}  // namespace
+}  // namespace tintora

@@ -1,0 +1,129 @@
+// The label's geometry, colours, fonts and menu decisions: pure functions of
+// the reference-font metrics, the DPI scale and the sampled colour, so that
+// every number the window uses can be checked without a window.
+#pragma once
+
+#include <cstdint>
+
+#include "colour_types.h"
+
+namespace tintora {
+
+// The four fields of the reference font's TEXTMETRICW that the label uses,
+// in pixels.
+struct LabelMetrics {
+  int height;           // tmHeight
+  int descent;          // tmDescent
+  int internalLeading;  // tmInternalLeading
+  int aveCharWidth;     // tmAveCharWidth
+};
+
+// Same layout as a Win32 RECT; right and bottom are exclusive.
+struct PixelRect {
+  int left;
+  int top;
+  int right;
+  int bottom;
+};
+
+struct PixelPoint {
+  int x;
+  int y;
+};
+
+// ---- Sizes ---------------------------------------------------------------
+
+constexpr int kDefaultDpi = 96;
+
+// Unscaled window width: room for 15 average characters plus a margin of one
+// line height and a border on each side. 32-bit integer arithmetic.
+int BaseWidth(const LabelMetrics& metrics, int borderWidth);
+
+// Label (and name font) height: (tmHeight - tmInternalLeading) * 1.9 * scale,
+// in double precision, truncated toward zero.
+int LabelHeight(const LabelMetrics& metrics, float uiScale);
+
+// Qualifier font height: as LabelHeight with 1.15 in place of 1.9.
+int QualifierFontHeight(const LabelMetrics& metrics, float uiScale);
+
+// A width scaled by the DPI factor, formed in single precision and truncated
+// toward zero. Used for the scaled label width and for the window extents
+// scaled at window creation.
+int ScaleExtent(int extent, float uiScale);
+
+// Effective DPI / 96 in single precision. A zero DPI (a failed query that
+// wrote nothing sensible) counts as 96, so the label never collapses.
+float UiScaleFromDpi(unsigned dpi);
+
+// The DPI that WM_DPICHANGED carries in the high word of wParam.
+unsigned DpiFromDpiChangedWParam(std::uintptr_t wParam);
+
+// ---- Fonts ---------------------------------------------------------------
+
+// What one CreateFontW call asks for.
+struct FontRequest {
+  int height;  // 0: the system's default height
+  int weight;
+  int quality;  // CLEARTYPE_QUALITY (5) or ANTIALIASED_QUALITY (4)
+  const Utf16Char* face;
+};
+
+constexpr int kClearTypeQuality = 5;
+constexpr int kAntialiasedQuality = 4;
+constexpr int kNameFontWeight = 900;
+constexpr int kQualifierFontWeight = 700;
+
+// Face names under which GDI finds the two embedded faces. The Black file
+// carries the legacy family "Encode Sans Condensed Black"; asking for the
+// typographic family at weight 900 would give an emboldened Bold instead.
+extern const Utf16Char kBlackFaceName[];
+extern const Utf16Char kBoldFaceName[];
+
+FontRequest ReferenceFontRequest();
+FontRequest NameFontRequest(const LabelMetrics& metrics, float uiScale);
+FontRequest QualifierFontRequest(const LabelMetrics& metrics, float uiScale);
+
+// ---- Painting ------------------------------------------------------------
+
+// The frame: each channel times 0.9 in double precision, truncated.
+ColorRef FrameColor(ColorRef sample);
+
+// Luma of the sample: G*0.587/255 + R*0.299/255 + B*0.114/255.
+double SampleLuma(ColorRef sample);
+
+// Text grey level: 51 (dark) on light samples, 255 (white) otherwise.
+int TextGrey(ColorRef sample);
+
+// The name alone, centred in (0, 0, W, H - 3).
+PixelRect SingleTextRect(int width, int height);
+
+struct TwoTextLayout {
+  PixelRect name;       // drawn right-aligned, unclipped
+  PixelRect qualifier;  // drawn left-aligned, clipped
+};
+
+// Name and qualifier side by side; nameWidth and qualifierWidth as measured
+// with DT_CALCRECT, aveCharWidth and descent from the reference font.
+TwoTextLayout TwoTextRects(int width, int height, int nameWidth, int qualifierWidth,
+                           int aveCharWidth, int descent);
+
+// ---- Interaction ---------------------------------------------------------
+
+constexpr unsigned kCmdExit = 2001;
+constexpr unsigned kCmdAbout = 2002;
+constexpr unsigned kCmdLaunchOnStartup = 2003;
+
+enum class MenuCommand { None, Exit, About, ToggleAutostart };
+
+// The whole of wParam is compared, so only a plain menu command (high word 0)
+// is taken.
+MenuCommand MenuCommandFromWParam(std::uintptr_t wParam);
+
+// Screen position of a non-client click: low and high 16 bits of lParam,
+// each signed, so monitors left of or above the primary give negative values.
+PixelPoint MenuPositionFromLParam(std::intptr_t lParam);
+
+// The About box text: five lines joined by "\n".
+extern const Utf16Char kAboutText[];
+
+}  // namespace tintora

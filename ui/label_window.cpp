@@ -1,0 +1,140 @@
+#include "label_window.h"
+
+#include <shellscalingapi.h>
+
+#include "label_layout.h"
+#include "screen_sampling.h"
+#include "settings_store.h"
+
+namespace tintora {
+
+const wchar_t kFaceResourceType[] = L"BINARY";
+const wchar_t kLabelClassName[] = L"Tintora";
+
+HWND LabelWindow = nullptr;
+TEXTMETRICW BaseMetrics = {};
+float UiScale = 1.0f;
+HFONT NameFont = nullptr;
+HFONT QualifierFont = nullptr;
+HANDLE BoldFaceHandle = nullptr;
+HANDLE BlackFaceHandle = nullptr;
+int AutostartEnabled = 0;
+
+namespace {
+
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
+
+// Resolved once from the system directory only; shcore stays loaded for the
+// process lifetime. Null on systems without per-monitor DPI.
+GetDpiForMonitorFn ResolveGetDpiForMonitor() {
+  static bool resolved = false;
+  static GetDpiForMonitorFn function = nullptr;
+  if (!resolved) {
+    resolved = true;
+    HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (shcore != nullptr) {
+      // Through void(*)() so the cast says what it means: a typed entry point.
+      function = reinterpret_cast<GetDpiForMonitorFn>(
+          reinterpret_cast<void (*)()>(GetProcAddress(shcore, "GetDpiForMonitor")));
+    }
+  }
+  return function;
+}
+
+LabelMetrics UsedMetrics() {
+  return LabelMetrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent, BaseMetrics.tmInternalLeading,
+                      BaseMetrics.tmAveCharWidth};
+}
+
+void ApplyLabelRegion(HWND window, int width, int height) {
+  HRGN region = CreateRectRgn(0, 0, width, height);
+  // On success the system owns the region; on failure it is still ours.
+  if (region != nullptr && SetWindowRgn(window, region, TRUE) == 0) DeleteObject(region);
+}
+
+LRESULT HandleCreate(HWND window) {
+  RestoreWindowPosition(window);
+  RECT r = {0, 0, 0, 0};
+  GetWindowRect(window, &r);
+  UiScale = UiScaleFromDpi(MonitorDpiForWindow(window));
+  SetWindowPos(window, nullptr, r.left, r.top, ScaleExtent(r.right - r.left, UiScale),
+               ScaleExtent(r.bottom - r.top, UiScale), SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT r2 = {0, 0, 0, 0};
+  GetWindowRect(window, &r2);
+  ApplyLabelRegion(window, r2.right - r2.left, LabelHeight(UsedMetrics(), UiScale));
+  CreateLabelFonts();
+  AutostartEnabled = IsAutostartEnabled() != 0 ? 1 : 0;
+  return 0;
+}
+
+LRESULT HandleDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+  UiScale = UiScaleFromDpi(DpiFromDpiChangedWParam(wParam));
+  DeleteLabelFonts();
+  CreateLabelFonts();
+  // Only the suggested top-left corner is taken: the size always follows
+  // from the reference metrics and the new scale.
+  const int width = ScaleExtent(BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
+  const int height = LabelHeight(UsedMetrics(), UiScale);
+  const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+  if (suggested != nullptr) {
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ApplyLabelRegion(window, width, height);
+  return 0;
+}
+
+LRESULT HandleDestroy(HWND window) {
+  SaveWindowPosition(window);
+  DeleteLabelFonts();
+  RemovePrivateFont(BoldFaceHandle);
+  RemovePrivateFont(BlackFaceHandle);
+  // Forget the released registrations so that nothing removes them twice.
+  BoldFaceHandle = nullptr;
+  BlackFaceHandle = nullptr;
+  PostQuitMessage(0);
+  return 0;
+}
+
+}  // namespace
+
+UINT MonitorDpiForWindow(HWND window) {
+  UINT dpiX = kDefaultDpi;
+  UINT dpiY = kDefaultDpi;
+  GetDpiForMonitorFn getDpi = ResolveGetDpiForMonitor();
+  if (getDpi != nullptr) {
+    HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (FAILED(getDpi(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY))) dpiX = kDefaultDpi;
+  }
+  return dpiX;
+}
+
+LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return HandleCreate(window);
+    case WM_DESTROY:
+      return HandleDestroy(window);
+    case WM_DPICHANGED:
+      return HandleDpiChanged(window, wParam, lParam);
+    case WM_PAINT:
+      return PaintLabel(window);
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_INPUT:
+      return HandleRawInput(window, lParam);
+    case WM_NCHITTEST:
+      return HTCAPTION;  // the whole label drags the window
+    case WM_NCRBUTTONDOWN:
+      return ShowLabelMenu(window, lParam);
+    case WM_COMMAND:
+      return HandleMenuCommand(window, wParam);
+    case WM_DRAWITEM:
+      return 0;
+    case WM_CHAR:  // no keyboard commands of its own
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace tintora

@@ -1,0 +1,74 @@
+// The label window: its module-level state, the window procedure and the
+// handlers that plug into it (Windows only).
+#pragma once
+
+#include <windows.h>
+
+namespace tintora {
+
+// Resource ids the program carries.
+constexpr WORD kIconResourceId = 132;
+constexpr WORD kBoldFaceResourceId = 130;
+constexpr WORD kBlackFaceResourceId = 131;
+extern const wchar_t kFaceResourceType[];  // "BINARY"
+extern const wchar_t kLabelClassName[];    // "Tintora", also the title
+
+// Module-level state of the label window, UI thread only.
+extern HWND LabelWindow;
+extern TEXTMETRICW BaseMetrics;
+extern float UiScale;
+extern HFONT NameFont;
+extern HFONT QualifierFont;
+extern HANDLE BoldFaceHandle;
+extern HANDLE BlackFaceHandle;
+extern int AutostartEnabled;
+
+LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- Fonts (label_fonts.cpp) ----
+
+struct InitialWindowSize {
+  int width;      // BaseWidth
+  int height;     // always 0
+  bool measured;  // false: no display context or no metrics; BaseMetrics unusable
+};
+
+// Measures the reference font into BaseMetrics.
+InitialWindowSize MeasureBaseMetrics();
+
+// Creates NameFont and QualifierFont from BaseMetrics and UiScale; deletes
+// nothing, so callers delete the previous fonts first.
+void CreateLabelFonts();
+
+// Deletes both label fonts and forgets their handles.
+void DeleteLabelFonts();
+
+// Registers one embedded face (a "BINARY" resource) for this process only.
+// Null when the resource is missing (silently) or the registration fails
+// ("Font add fails").
+HANDLE RegisterEmbeddedFace(HINSTANCE instance, WORD resourceId);
+
+// Registers the Bold face into BoldFaceHandle, then the Black face into
+// BlackFaceHandle.
+void RegisterEmbeddedFaces(HINSTANCE instance);
+
+// True when the registration was removed; false silently for a null handle,
+// false with "Font remove fails" when removal fails. Leaves the handle as is.
+bool RemovePrivateFont(HANDLE handle);
+
+// ---- Window lifetime (label_window.cpp) ----
+
+// Effective DPI of the window's monitor; 96 when the query is unavailable or
+// fails.
+UINT MonitorDpiForWindow(HWND window);
+
+// ---- Painting (label_paint.cpp) ----
+
+LRESULT PaintLabel(HWND window);
+
+// ---- Interaction (label_menu.cpp) ----
+
+LRESULT ShowLabelMenu(HWND window, LPARAM lParam);
+LRESULT HandleMenuCommand(HWND window, WPARAM wParam);
+
+}  // namespace tintora
