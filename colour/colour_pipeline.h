@@ -12,6 +12,10 @@ XyzColor SrgbToXyz(ColorRef color);
 // Writes "j: %d c: %d h: %d \n".
 AppearanceColor XyzToAppearance(const XyzColor& xyz);
 
+// Hue quadrature H in [0, 400) from a hue angle h in [0, 360), through the
+// unique hues red 20.14, yellow 90, green 164.25, blue 237.53.
+double HueQuadrature(double hueAngle);
+
 // One row of the naming table. Lower bounds inclusive, upper exclusive.
 struct NamingRule {
   const Utf16Char* name;

@@ -11,7 +11,11 @@ namespace tintora {
 
 using DebugSink = void (*)(const Utf16Char* line, void* context);
 
+// A null sink silences the output.
 void SetDebugSink(DebugSink sink, void* context);
+
+// Back to the platform's default: the debugger on Windows, silence elsewhere.
+void ResetDebugSink();
 
 // True when a line written now would go somewhere; lets callers skip
 // formatting work that nobody would see.
