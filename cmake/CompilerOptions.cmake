@@ -26,3 +26,10 @@ if(TINTORA_SANITIZE)
   target_compile_options(tintora_options INTERFACE ${TINTORA_SANITIZER_FLAGS})
   target_link_options(tintora_options INTERFACE ${TINTORA_SANITIZER_FLAGS})
 endif()
+
+if(TINTORA_FUZZ)
+  # Coverage instrumentation for everything the fuzz targets link.
+  set(TINTORA_FUZZ_LIB_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_compile_options(tintora_options INTERFACE ${TINTORA_FUZZ_LIB_FLAGS})
+  target_link_options(tintora_options INTERFACE -fsanitize=address,undefined)
+endif()
