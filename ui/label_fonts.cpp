@@ -52,7 +52,8 @@ void DeleteLabelFonts() {
 }
 
 HANDLE RegisterEmbeddedFace(HINSTANCE instance, WORD resourceId) {
-  HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), kFaceResourceType);
+  HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(resourceId),
+                                    reinterpret_cast<const wchar_t*>(kFontResourceType));
   if (resource == nullptr) return nullptr;
   HGLOBAL loaded = LoadResource(instance, resource);
   void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;

@@ -49,9 +49,9 @@ LRESULT PaintLabel(HWND window) {
   SelectObject(memory, brush);
   Rectangle(memory, box.left, box.top, box.right, box.bottom);
 
-  const int grey = TextGrey(sample);
+  const unsigned grey = static_cast<unsigned>(TextGrey(sample));
   SetBkMode(memory, TRANSPARENT);
-  SetTextColor(memory, RGB(grey, grey, grey));
+  SetTextColor(memory, static_cast<COLORREF>(MakeColorRef(grey, grey, grey)));
 
   const int nameWidth = MeasureTextWidth(memory, NameFont, NameText);
   const int qualifierWidth = MeasureTextWidth(memory, QualifierFont, QualifierText);

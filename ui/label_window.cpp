@@ -8,7 +8,6 @@
 
 namespace tintora {
 
-const wchar_t kFaceResourceType[] = L"BINARY";
 const wchar_t kLabelClassName[] = L"Tintora";
 
 HWND LabelWindow = nullptr;

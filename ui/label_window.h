@@ -4,14 +4,11 @@
 
 #include <windows.h>
 
+#include "resource_ids.h"
+
 namespace tintora {
 
-// Resource ids the program carries.
-constexpr WORD kIconResourceId = 132;
-constexpr WORD kBoldFaceResourceId = 130;
-constexpr WORD kBlackFaceResourceId = 131;
-extern const wchar_t kFaceResourceType[];  // "BINARY"
-extern const wchar_t kLabelClassName[];    // "Tintora", also the title
+extern const wchar_t kLabelClassName[];  // "Tintora", also the title
 
 // Module-level state of the label window, UI thread only.
 extern HWND LabelWindow;

@@ -39,7 +39,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = tintora::LabelWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(tintora::kIconResourceId));
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(tintora::kAppIconResourceId));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   windowClass.lpszClassName = tintora::kLabelClassName;
@@ -72,6 +72,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   }
 
   SetWindowLongW(tintora::LabelWindow, GWL_STYLE, WS_SYSMENU);
+  // The system caches the frame: without a frame change the caption keeps
+  // its room and the region would show it instead of the label.
+  SetWindowPos(tintora::LabelWindow, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   ShowWindow(tintora::LabelWindow, showCommand);
   UpdateWindow(tintora::LabelWindow);
   tintora::RegisterRawMouseInput(tintora::LabelWindow);
