@@ -9,7 +9,7 @@
 // A sent message kQueryCount answers the number of WM_INPUT messages so far.
 #include <windows.h>
 
-#include <cstring>
+#include <cwchar>
 
 namespace {
 
