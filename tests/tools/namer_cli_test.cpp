@@ -60,7 +60,7 @@ TEST(ParseColorToken, AcceptsTheThreeFormsAndNothingElse) {
 
 TEST(ParseColorToken, RefusesEmbeddedNul) {
   ColorRef color = 0;
-  EXPECT_FALSE(ParseColorToken(std::string_view("12\0456", 6), &color));
+  EXPECT_FALSE(ParseColorToken(std::string_view("12\0" "456", 6), &color));
 }
 
 TEST(FormatAnswerLine, GivesHexNameQualifierAndSixDecimals) {
