@@ -1,0 +1,304 @@
+# Shared functions of the Wine test desktop; sourced by wine-desktop.sh and
+# wine-run.sh (see wine-desktop.sh for the user-facing description).
+#
+# A session is one Xvfb display plus one persistent wineserver for a private
+# prefix in the build tree. Its state lives in <prefix>-session/:
+#   session.env    the state file: shell assignments of the session environment
+#   lock           held while a session is started, joined or stopped
+#   users          every runner holds a shared lock on it while its program
+#                  runs, so a session is never stopped under a running test
+#   *.log          Xvfb, wineserver, prefix creation and warm-up output
+#
+# Only processes recorded in session.env (by id and start time) are stopped,
+# plus the Wine processes of this prefix, which nothing else uses.
+
+TINTORA_SCRIPTS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TINTORA_REPO_DIR=$(cd "$TINTORA_SCRIPTS_DIR/.." && pwd)
+
+# Bump when the prefix configuration below changes: older prefixes are rebuilt.
+TINTORA_PREFIX_VERSION=1
+TINTORA_SCREEN_SIZE=1024x768
+
+ws_die() { echo "wine-desktop: $*" >&2; exit 1; }
+ws_note() { echo "wine-desktop: $*" >&2; }
+
+ws_resolve_paths() {
+  local build_dir=${TINTORA_BUILD_DIR:-$TINTORA_REPO_DIR/build/windows}
+  # A prefix of our own, whatever WINEPREFIX the caller had: tests must never
+  # write into a real user's registry.
+  WS_PREFIX=${TINTORA_WINEPREFIX:-$build_dir/wineprefix}
+  if [[ -n ${TINTORA_WINE_SESSION:-} ]]; then
+    WS_STATE=$TINTORA_WINE_SESSION
+    WS_DIR=$(dirname "$WS_STATE")
+  else
+    WS_DIR=$WS_PREFIX-session
+    WS_STATE=$WS_DIR/session.env
+  fi
+}
+
+ws_find_wine() {
+  WS_WINE=${TINTORA_WINE:-}
+  if [[ -z $WS_WINE ]]; then
+    if [[ -x /usr/lib/wine/wine64 ]]; then WS_WINE=/usr/lib/wine/wine64
+    elif command -v wine64 >/dev/null; then WS_WINE=$(command -v wine64)
+    elif command -v wine >/dev/null; then WS_WINE=$(command -v wine)
+    else ws_die "wine is not installed (run scripts/setup.sh)"; fi
+  fi
+  WS_WINESERVER=${TINTORA_WINESERVER:-}
+  if [[ -z $WS_WINESERVER ]]; then
+    # The real binary: Debian's wrapper script forces an immediate exit (-p0).
+    if [[ -x /usr/lib/wine/wineserver64 ]]; then WS_WINESERVER=/usr/lib/wine/wineserver64
+    elif command -v wineserver >/dev/null; then WS_WINESERVER=$(command -v wineserver)
+    else ws_die "wineserver is not installed (run scripts/setup.sh)"; fi
+  fi
+  command -v Xvfb >/dev/null || ws_die "Xvfb is not installed (run scripts/setup.sh)"
+  command -v flock >/dev/null || ws_die "flock (util-linux) is missing"
+}
+
+# The environment every Wine call of the session uses.
+ws_wine_env() {
+  export WINEPREFIX=$WS_PREFIX WINEARCH=win64
+  export WINELOADER=$WS_WINE WINESERVER=$WS_WINESERVER
+  # No Mono/Gecko download prompts, no menu entries written into $HOME.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export WINEDEBUG=${WINEDEBUG:--all}
+}
+
+# ws_proc_alive PID STARTTIME: true when that very process still runs. A
+# zombie does not count (this machine's init does not always reap), and a
+# reused id does not match the recorded start time.
+ws_proc_alive() {
+  local pid=$1 start=${2:-} stat
+  [[ $pid =~ ^[0-9]+$ ]] || return 1
+  stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  # shellcheck disable=SC2086
+  set -- $stat
+  [[ $1 != Z && $1 != X ]] || return 1
+  [[ -z $start || ${20} == "$start" ]]
+}
+
+ws_proc_start() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  # shellcheck disable=SC2086
+  set -- $stat
+  echo "${20}"
+}
+
+# ws_stop_pid PID STARTTIME NAME: TERM, then KILL after a grace period.
+ws_stop_pid() {
+  local pid=$1 start=$2 name=$3 i
+  ws_proc_alive "$pid" "$start" || return 0
+  kill -TERM "$pid" 2>/dev/null || true
+  for ((i = 0; i < 50; i++)); do
+    ws_proc_alive "$pid" "$start" || return 0
+    sleep 0.1
+  done
+  ws_note "$name ($pid) ignores TERM; killing it"
+  kill -KILL "$pid" 2>/dev/null || true
+}
+
+# The directory of a running wineserver's socket: the server works in it.
+# (Debian's Wine puts it under a random /tmp/wine-XXXXXX, so it is found
+# through the process rather than computed.)
+ws_server_socket() {
+  local dir
+  dir=$(readlink "/proc/$1/cwd" 2>/dev/null) || return 1
+  echo "$dir/socket"
+}
+
+ws_session_alive() {
+  [[ -f $WS_STATE ]] || return 1
+  local XVFB_PID='' XVFB_START='' WS_PID='' WS_START=''
+  # shellcheck disable=SC1090
+  XVFB_PID=$(sed -n 's/^TINTORA_XVFB_PID=//p' "$WS_STATE")
+  XVFB_START=$(sed -n 's/^TINTORA_XVFB_START=//p' "$WS_STATE")
+  WS_PID=$(sed -n 's/^TINTORA_WINESERVER_PID=//p' "$WS_STATE")
+  WS_START=$(sed -n 's/^TINTORA_WINESERVER_START=//p' "$WS_STATE")
+  ws_proc_alive "$XVFB_PID" "$XVFB_START" && ws_proc_alive "$WS_PID" "$WS_START"
+}
+
+ws_lock() { # fd 8 = session lock
+  mkdir -p "$WS_DIR"
+  exec 8>>"$WS_DIR/lock"
+  flock -w 600 8 || ws_die "timed out waiting for the session lock $WS_DIR/lock"
+}
+ws_unlock() { exec 8>&-; }
+
+ws_start_xvfb() {
+  local n pid i first=${TINTORA_FIRST_DISPLAY:-90}
+  for ((n = first; n < first + 100; n++)); do
+    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+    Xvfb ":$n" -screen 0 "${TINTORA_SCREEN_SIZE}x24" -nolisten tcp -noreset -dpi 96 \
+      </dev/null >"$WS_DIR/xvfb.log" 2>&1 7>&- 8>&- 9>&- &
+    pid=$!
+    for ((i = 0; i < 100; i++)); do
+      ws_proc_alive "$pid" || break
+      if [[ -S /tmp/.X11-unix/X$n ]] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        WS_DISPLAY=:$n WS_XVFB_PID=$pid WS_XVFB_START=$(ws_proc_start "$pid")
+        return 0
+      fi
+      sleep 0.1
+    done
+    # Another server took this display between the check and the start (or it
+    # never came up): try the next one.
+    ws_stop_pid "$pid" "" Xvfb
+  done
+  ws_die "no free X display in :$first..:$((first + 99)) (see $WS_DIR/xvfb.log)"
+}
+
+ws_reg_add() {
+  "$WS_WINE" reg add "$@" /f >>"$WS_DIR/prefix.log" 2>&1 7>&- 8>&- 9>&-
+}
+
+# Creates the prefix once per build tree (about 20 s) and keeps a pristine copy
+# of its registry, which every new session starts from.
+ws_ensure_prefix() {
+  local marker=$WS_PREFIX/.tintora-prefix
+  if [[ -f $marker && $(cat "$marker") == "$TINTORA_PREFIX_VERSION" && -f $WS_PREFIX/.tintora-pristine/user.reg ]]; then
+    return 0
+  fi
+  ws_note "creating the Wine prefix $WS_PREFIX (once per build tree)"
+  rm -rf "$WS_PREFIX"
+  mkdir -p "$(dirname "$WS_PREFIX")"
+  : >"$WS_DIR/prefix.log"
+  DISPLAY=$WS_DISPLAY "$WS_WINE" wineboot -i >>"$WS_DIR/prefix.log" 2>&1 7>&- 8>&- 9>&- ||
+    ws_die "wineboot -i failed (see $WS_DIR/prefix.log)"
+  (
+    export DISPLAY=$WS_DISPLAY
+    # Every program runs inside one virtual desktop of the screen's size: raw
+    # input then reaches background windows, and stdout and exit codes stay.
+    ws_reg_add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default &&
+    ws_reg_add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$TINTORA_SCREEN_SIZE" &&
+    # A crashing test prints its backtrace and ends instead of opening a dialog.
+    ws_reg_add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 &&
+    ws_reg_add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96
+  ) || ws_die "configuring the prefix failed (see $WS_DIR/prefix.log)"
+  # The wineserver writes the registry files when it ends.
+  timeout 60 "$WS_WINESERVER" -w || ws_die "the prefix's wineserver did not end"
+  mkdir -p "$WS_PREFIX/.tintora-pristine"
+  cp "$WS_PREFIX"/*.reg "$WS_PREFIX/.tintora-pristine/"
+  grep -q '"Desktop"="Default"' "$WS_PREFIX/user.reg" ||
+    ws_die "the virtual desktop setting did not reach $WS_PREFIX/user.reg"
+  echo "$TINTORA_PREFIX_VERSION" >"$marker"
+}
+
+# Ends whatever an earlier, interrupted session of this prefix left behind.
+ws_cleanup_stale() {
+  if [[ -f $WS_STATE ]]; then
+    local xp xs wp wsst
+    xp=$(sed -n 's/^TINTORA_XVFB_PID=//p' "$WS_STATE")
+    xs=$(sed -n 's/^TINTORA_XVFB_START=//p' "$WS_STATE")
+    wp=$(sed -n 's/^TINTORA_WINESERVER_PID=//p' "$WS_STATE")
+    wsst=$(sed -n 's/^TINTORA_WINESERVER_START=//p' "$WS_STATE")
+    if [[ -d $WS_PREFIX ]]; then timeout 30 "$WS_WINESERVER" -k 2>/dev/null || true; fi
+    ws_stop_pid "$wp" "$wsst" wineserver
+    ws_stop_pid "$xp" "$xs" Xvfb
+    rm -f "$WS_STATE"
+  elif [[ -d $WS_PREFIX ]]; then
+    # No record, but a server of this prefix may still run (killed runner).
+    timeout 30 "$WS_WINESERVER" -k 2>/dev/null || true
+    timeout 30 "$WS_WINESERVER" -w 2>/dev/null || true
+  fi
+}
+
+ws_write_state() {
+  local tmp=$WS_STATE.tmp
+  {
+    echo "# Tintora Wine test session; written by scripts/wine-desktop.sh"
+    printf 'DISPLAY=%q\n' "$WS_DISPLAY"
+    printf 'WINEPREFIX=%q\n' "$WS_PREFIX"
+    printf 'WINEARCH=win64\n'
+    printf 'WINE=%q\n' "$WS_WINE"
+    printf 'WINELOADER=%q\n' "$WS_WINE"
+    printf 'WINESERVER=%q\n' "$WS_WINESERVER"
+    printf 'WINEDLLOVERRIDES=%q\n' "mscoree,mshtml=;winemenubuilder.exe=d"
+    printf 'TINTORA_WINE_SESSION=%q\n' "$WS_STATE"
+    printf 'TINTORA_SCREENSHOT=%q\n' "$TINTORA_SCRIPTS_DIR/wine-screenshot.sh"
+    printf 'TINTORA_SOURCE_DIR=%q\n' "$TINTORA_REPO_DIR"
+    printf 'TINTORA_SCREEN_SIZE=%q\n' "$TINTORA_SCREEN_SIZE"
+    printf 'TINTORA_XVFB_PID=%s\n' "$WS_XVFB_PID"
+    printf 'TINTORA_XVFB_START=%s\n' "$WS_XVFB_START"
+    printf 'TINTORA_WINESERVER_PID=%s\n' "$WS_WS_PID"
+    printf 'TINTORA_WINESERVER_START=%s\n' "$WS_WS_START"
+  } >"$tmp"
+  mv -f "$tmp" "$WS_STATE"
+}
+
+# Starts a session; the caller holds the session lock.
+ws_start_locked() {
+  ws_cleanup_stale
+  ws_start_xvfb
+  ws_ensure_prefix
+  # Each session starts from the registry as it was when the prefix was made,
+  # so settings left by an earlier run cannot change the next one.
+  cp "$WS_PREFIX"/.tintora-pristine/*.reg "$WS_PREFIX/"
+  "$WS_WINESERVER" -f -p </dev/null >"$WS_DIR/wineserver.log" 2>&1 7>&- 8>&- 9>&- &
+  WS_WS_PID=$!
+  WS_WS_START=$(ws_proc_start "$WS_WS_PID" || true)
+  local sock='' i
+  for ((i = 0; i < 100; i++)); do
+    sock=$(ws_server_socket "$WS_WS_PID") && [[ -S $sock ]] && break
+    ws_proc_alive "$WS_WS_PID" || break
+    sleep 0.1
+  done
+  if [[ ! -S $sock ]]; then
+    ws_stop_pid "$WS_WS_PID" "$WS_WS_START" wineserver
+    ws_stop_pid "$WS_XVFB_PID" "$WS_XVFB_START" Xvfb
+    ws_die "wineserver did not start (see $WS_DIR/wineserver.log)"
+  fi
+  ws_write_state
+  # Warm up: start Wine's services and the virtual desktop now, once, with
+  # their output in a log rather than in the first test's. Console programs
+  # do not start the desktop themselves, so it is started here the way the
+  # first window would start it.
+  DISPLAY=$WS_DISPLAY timeout 120 "$WS_WINE" wineboot </dev/null >"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- || true
+  DISPLAY=$WS_DISPLAY "$WS_WINE" explorer.exe /desktop </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+  for ((i = 0; i < 300; i++)); do
+    xwininfo -display "$WS_DISPLAY" -root -children 2>/dev/null | grep -q 'Wine desktop' && break
+    sleep 0.1
+  done
+  if ! xwininfo -display "$WS_DISPLAY" -root -children 2>/dev/null | grep -q 'Wine desktop'; then
+    ws_stop_locked
+    ws_die "the Wine virtual desktop did not appear on $WS_DISPLAY (see $WS_DIR/warmup.log)"
+  fi
+  ws_note "session running: DISPLAY=$WS_DISPLAY WINEPREFIX=$WS_PREFIX"
+}
+
+# Stops the session; the caller holds the session lock.
+ws_stop_locked() {
+  [[ -f $WS_STATE ]] || return 0
+  # Wait until no runner uses the session any more.
+  exec 7>>"$WS_DIR/users"
+  flock -x -w 600 7 || ws_note "runners still active after 600 s; stopping anyway"
+  ws_cleanup_stale
+  exec 7>&-
+}
+
+# Makes sure a session runs and takes a shared 'users' lock on fd 7 for the
+# caller's lifetime. Sets WS_OWNER=1 when this call started it.
+ws_join() {
+  WS_OWNER=0
+  ws_lock
+  if ! ws_session_alive; then
+    ws_start_locked
+    WS_OWNER=1
+  fi
+  exec 7>>"$WS_DIR/users"
+  flock -s 7
+  ws_unlock
+}
+
+ws_export_state() {
+  local line key
+  while IFS= read -r line; do
+    [[ $line =~ ^([A-Z_][A-Z0-9_]*)= ]] || continue
+    key=${BASH_REMATCH[1]}
+    eval "export $line"
+    : "$key"
+  done <"$WS_STATE"
+  # Quiet Wine unless the caller asked for channels (e.g. -all,warn+seh).
+  export WINEDEBUG=${WINEDEBUG:--all}
+}
