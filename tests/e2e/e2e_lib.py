@@ -1,0 +1,414 @@
+"""Plumbing of the end-to-end tests: Wine processes, the helper programs,
+screenshots, pixel checks and OCR. Python standard library only.
+
+The session's environment (DISPLAY, WINEPREFIX, WINE, WINEDLLOVERRIDES) comes
+from the Wine test desktop; see scripts/wine-desktop.sh.
+"""
+
+import ctypes
+import ctypes.util
+import json
+import os
+import re
+import select
+import shutil
+import subprocess
+import tempfile
+import time
+
+
+class E2EFailure(Exception):
+    """A check that did not hold."""
+
+
+class E2ESkip(Exception):
+    """The platform cannot show what the test looks for."""
+
+
+def check(condition, message):
+    if not condition:
+        raise E2EFailure(message)
+
+
+def wait_until(condition, timeout, interval=0.05, what="condition"):
+    """Polls condition() until it returns a true value; returns that value."""
+    end = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= end:
+            raise E2EFailure("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+# --------------------------------------------------------------------------
+# Images
+
+
+class Image:
+    """An RGB image held as bytes, row by row."""
+
+    def __init__(self, width, height, data, left=0, top=0):
+        self.width = width
+        self.height = height
+        self.data = data
+        # Screen position of the image's top-left pixel.
+        self.left = left
+        self.top = top
+
+    def pixel(self, x, y):
+        """The pixel at screen position (x, y)."""
+        ix = x - self.left
+        iy = y - self.top
+        if not (0 <= ix < self.width and 0 <= iy < self.height):
+            raise E2EFailure("pixel (%d, %d) lies outside the picture" % (x, y))
+        i = (iy * self.width + ix) * 3
+        return (self.data[i], self.data[i + 1], self.data[i + 2])
+
+    def crop(self, left, top, right, bottom):
+        """The part from screen (left, top) to (right, bottom), exclusive."""
+        left = max(left, self.left)
+        top = max(top, self.top)
+        right = min(right, self.left + self.width)
+        bottom = min(bottom, self.top + self.height)
+        check(right > left and bottom > top, "empty crop")
+        rows = []
+        for y in range(top, bottom):
+            start = ((y - self.top) * self.width + (left - self.left)) * 3
+            rows.append(self.data[start:start + (right - left) * 3])
+        return Image(right - left, bottom - top, b"".join(rows), left, top)
+
+    def to_ppm(self):
+        return b"P6\n%d %d\n255\n" % (self.width, self.height) + bytes(self.data)
+
+    def save_png(self, path, scale=1):
+        args = [convert_binary(), "ppm:-"]
+        if scale != 1:
+            args += ["-filter", "point", "-resize", "%d%%" % (scale * 100)]
+        args.append(path)
+        subprocess.run(args, input=self.to_ppm(), check=True, timeout=60)
+
+    @staticmethod
+    def from_ppm(blob, left=0, top=0):
+        match = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", blob)
+        check(match is not None, "not a binary PPM picture")
+        width, height, maxval = (int(g) for g in match.groups())
+        check(maxval == 255, "PPM with %d levels" % maxval)
+        data = blob[match.end():match.end() + width * height * 3]
+        check(len(data) == width * height * 3, "short PPM picture")
+        return Image(width, height, data, left, top)
+
+    @staticmethod
+    def from_bmp(path):
+        """A 24-bit bottom-up BMP as the probe writes it."""
+        with open(path, "rb") as handle:
+            blob = handle.read()
+        check(blob[:2] == b"BM", "%s is not a BMP file" % path)
+        offset = int.from_bytes(blob[10:14], "little")
+        width = int.from_bytes(blob[18:22], "little", signed=True)
+        height = int.from_bytes(blob[22:26], "little", signed=True)
+        bits = int.from_bytes(blob[28:30], "little")
+        check(bits == 24 and height > 0, "unexpected BMP layout in %s" % path)
+        row = (width * 3 + 3) & ~3
+        out = bytearray()
+        for y in range(height):
+            start = offset + (height - 1 - y) * row
+            line = blob[start:start + width * 3]
+            for x in range(width):
+                b, g, r = line[x * 3], line[x * 3 + 1], line[x * 3 + 2]
+                out += bytes((r, g, b))
+        return Image(width, height, bytes(out))
+
+
+def convert_binary():
+    # The real ImageMagick, not a wrapper that may sit earlier on PATH.
+    for candidate in ("/usr/bin/convert", shutil.which("convert")):
+        if candidate and os.path.exists(candidate):
+            return candidate
+    raise E2EFailure("ImageMagick's convert is not installed")
+
+
+class _XImage(ctypes.Structure):
+    _fields_ = [
+        ("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+        ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
+        ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
+        ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+        ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+        ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
+        ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+    ]
+
+
+class Screen:
+    """Screenshots of the X display: XGetImage through ctypes when libX11 is
+    there (fast enough to poll), else ImageMagick's import."""
+
+    def __init__(self, display):
+        self.display_name = display
+        self._x = None
+        self._display = None
+        name = ctypes.util.find_library("X11")
+        if name:
+            try:
+                x = ctypes.CDLL(name)
+                x.XOpenDisplay.restype = ctypes.c_void_p
+                x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+                x.XDefaultRootWindow.restype = ctypes.c_ulong
+                x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+                x.XGetImage.restype = ctypes.POINTER(_XImage)
+                x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+                x.XDestroyImage = None  # a macro in Xlib; XFree releases the parts
+                x.XFree.argtypes = [ctypes.c_void_p]
+                x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+                display_ptr = x.XOpenDisplay(display.encode())
+                if display_ptr:
+                    self._x = x
+                    self._display = display_ptr
+            except (OSError, AttributeError):
+                self._x = None
+
+    def grab(self, left=0, top=0, width=1024, height=768):
+        if self._x is not None:
+            x = self._x
+            x.XSync(self._display, 0)
+            root = x.XDefaultRootWindow(self._display)
+            image_ptr = x.XGetImage(self._display, root, left, top, width, height, 0xFFFFFFFF, 2)
+            if image_ptr:
+                image = image_ptr.contents
+                if image.bits_per_pixel == 32:
+                    stride = image.bytes_per_line
+                    raw = ctypes.string_at(image.data, stride * image.height)
+                    out = bytearray(width * height * 3)
+                    for y in range(height):
+                        row = raw[y * stride:y * stride + width * 4]
+                        # BGRX little-endian pixels to RGB.
+                        out[y * width * 3 + 0:(y + 1) * width * 3:3] = row[2::4]
+                        out[y * width * 3 + 1:(y + 1) * width * 3:3] = row[1::4]
+                        out[y * width * 3 + 2:(y + 1) * width * 3:3] = row[0::4]
+                    x.XFree(image.data)
+                    x.XFree(image_ptr)
+                    return Image(width, height, bytes(out), left, top)
+                x.XFree(image.data)
+                x.XFree(image_ptr)
+        blob = subprocess.run(["import", "-display", self.display_name, "-window", "root", "-depth", "8",
+                               "-crop", "%dx%d+%d+%d" % (width, height, left, top), "ppm:-"],
+                              capture_output=True, check=True, timeout=60).stdout
+        return Image.from_ppm(blob, left, top)
+
+
+# --------------------------------------------------------------------------
+# OCR
+
+
+def ocr_text(image, ink, background, scales=(4, 6, 3)):
+    """Reads one line of text from a label crop. Pixels nearer the ink colour
+    than the background become black on white, so light and dark text read
+    the same; several scales are tried. Returns the list of readings."""
+    tesseract = shutil.which("tesseract")
+    if tesseract is None:
+        raise E2EFailure("tesseract is not installed")
+    mono = bytearray()
+    for i in range(0, len(image.data), 3):
+        p = image.data[i:i + 3]
+        d_ink = sum((a - b) ** 2 for a, b in zip(p, ink))
+        d_bg = sum((a - b) ** 2 for a, b in zip(p, background))
+        mono += b"\x00\x00\x00" if d_ink < d_bg else b"\xff\xff\xff"
+    plain = Image(image.width, image.height, bytes(mono))
+    readings = []
+    with tempfile.TemporaryDirectory() as work:
+        for scale in scales:
+            path = os.path.join(work, "line%d.png" % scale)
+            # A white margin helps tesseract find the line.
+            subprocess.run([convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "6",
+                            "-filter", "triangle", "-resize", "%d%%" % (scale * 100), path],
+                           input=plain.to_ppm(), check=True, timeout=60)
+            result = subprocess.run([tesseract, path, "stdout", "--psm", "7", "-l", "eng"],
+                                    capture_output=True, text=True, timeout=60)
+            readings.append(" ".join(result.stdout.split()))
+    return readings
+
+
+def ocr_words(image, scale=3):
+    """Words with their boxes in screen coordinates (tesseract TSV)."""
+    tesseract = shutil.which("tesseract")
+    if tesseract is None:
+        raise E2EFailure("tesseract is not installed")
+    with tempfile.TemporaryDirectory() as work:
+        path = os.path.join(work, "block.png")
+        subprocess.run([convert_binary(), "ppm:-", "-colorspace", "gray", "-filter", "triangle", "-resize",
+                        "%d%%" % (scale * 100), path], input=image.to_ppm(), check=True, timeout=60)
+        result = subprocess.run([tesseract, path, "stdout", "--psm", "6", "-l", "eng", "tsv"],
+                                capture_output=True, text=True, timeout=60)
+    words = []
+    for line in result.stdout.splitlines()[1:]:
+        cells = line.split("\t")
+        if len(cells) < 12 or not cells[11].strip():
+            continue
+        left, top, width, height = (int(c) for c in cells[6:10])
+        words.append({
+            "text": cells[11].strip(),
+            "left": image.left + left // scale,
+            "top": image.top + top // scale,
+            "right": image.left + (left + width) // scale,
+            "bottom": image.top + (top + height) // scale,
+        })
+    return words
+
+
+# --------------------------------------------------------------------------
+# Wine and the helper programs
+
+
+class Wine:
+    def __init__(self, artifacts):
+        for name in ("DISPLAY", "WINEPREFIX"):
+            if not os.environ.get(name):
+                raise E2EFailure("%s is not set: run through the Wine test desktop "
+                                 "(ctest, or scripts/wine-run.sh --host)" % name)
+        self.wine = os.environ.get("WINE") or shutil.which("wine") or "wine"
+        self.env = dict(os.environ)
+        self.env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+        self.env["WINEDEBUG"] = "-all"
+        self.artifacts = artifacts
+
+    def run(self, exe, *args, timeout=60, debug=None):
+        env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
+        result = subprocess.run([self.wine, exe] + [str(a) for a in args], capture_output=True, text=True,
+                                env=env, timeout=timeout, cwd=self.artifacts)
+        return result
+
+    def start(self, exe, *args, stdout=None, stderr=None, debug=None):
+        env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
+        return subprocess.Popen([self.wine, exe] + [str(a) for a in args], stdout=stdout, stderr=stderr,
+                                stdin=subprocess.DEVNULL, env=env, cwd=self.artifacts)
+
+    @staticmethod
+    def windows_path(unix_path):
+        return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+class Helpers:
+    """The probe, the painter and the input injector."""
+
+    def __init__(self, wine, probe, painter, injector):
+        self.wine = wine
+        self.probe_exe = probe
+        self.painter_exe = painter
+        self.injector_exe = injector
+
+    def probe(self, *args, allow_fail=False, timeout=60):
+        result = self.wine.run(self.probe_exe, *args, timeout=timeout)
+        lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
+        if not lines:
+            raise E2EFailure("probe %s printed nothing (exit %d): %s" % (" ".join(map(str, args)),
+                                                                        result.returncode, result.stderr.strip()))
+        answer = json.loads(lines[-1])
+        if result.returncode != 0 and not allow_fail:
+            raise E2EFailure("probe %s failed: %s" % (" ".join(map(str, args)), lines[-1]))
+        return answer
+
+    def inject(self, *steps):
+        result = self.wine.run(self.injector_exe, *steps, timeout=60)
+        lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
+        check(result.returncode == 0 and lines,
+              "input injection %s failed: %s %s" % (" ".join(map(str, steps)), result.stdout, result.stderr))
+        return json.loads(lines[-1])
+
+    def start_painter(self, patches, background="808080", title="E2E Painter"):
+        args = ["--bg", background, "--title", title]
+        for (x, y, w, h, colour) in patches:
+            args += [x, y, w, h, colour]
+        process = self.wine.start(self.painter_exe, *args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ready, _, _ = select.select([process.stdout], [], [], 60)
+        line = process.stdout.readline().decode(errors="replace") if ready else ""
+        if not line.startswith("ready"):
+            process.kill()
+            raise E2EFailure("the patch painter did not start")
+        return process
+
+
+class Tintora:
+    """One run of tintora.exe with its debugger output captured."""
+
+    DIAG_RGB = re.compile(r"R: (\d+) G: (\d+) B: (\d+) - ")
+    DIAG_JCH = re.compile(r"j: (-?\d+) c: (-?\d+) h: (-?\d+) ")
+
+    def __init__(self, wine, helpers, exe, log_name, extra_debug=""):
+        self.wine = wine
+        self.helpers = helpers
+        self.exe = exe
+        self.log_path = os.path.join(wine.artifacts, log_name)
+        self.log = open(self.log_path, "wb")
+        debug = "-all,warn+seh" + extra_debug
+        self.process = wine.start(exe, stdout=subprocess.DEVNULL, stderr=self.log, debug=debug)
+        self.exit_code = None
+
+    def window(self, timeout_ms=20000):
+        info = self.helpers.probe("window", "--wait", timeout_ms, allow_fail=True)
+        check(info.get("found") == 1, "the Tintora window did not appear")
+        return info
+
+    def debug_text(self):
+        self.log.flush()
+        with open(self.log_path, "rb") as handle:
+            raw = handle.read().decode("utf-8", errors="replace")
+        # Each OutputDebugString line: ...:warn:seh:OutputDebugStringA "text"
+        texts = []
+        for line in raw.splitlines():
+            marker = 'OutputDebugStringA "'
+            at = line.find(marker)
+            if at >= 0 and line.endswith('"'):
+                texts.append(line[at + len(marker):-1].replace("\\n", "\n"))
+        return texts, raw
+
+    def samples(self):
+        """The colours for which the pipeline ran, in order, as (r, g, b)."""
+        texts, _ = self.debug_text()
+        found = []
+        for text in texts:
+            match = self.DIAG_RGB.match(text)
+            if match:
+                found.append(tuple(int(v) for v in match.groups()))
+        return found
+
+    def appearance_lines(self):
+        texts, _ = self.debug_text()
+        found = []
+        for text in texts:
+            match = self.DIAG_JCH.match(text)
+            if match:
+                found.append(tuple(int(v) for v in match.groups()))
+        return found
+
+    def wait_exit(self, timeout=20):
+        try:
+            self.exit_code = self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise E2EFailure("tintora.exe did not end within %d s" % timeout)
+        return self.exit_code
+
+    def stop(self):
+        """Ends the run whatever state it is in (used on every path out)."""
+        if self.process.poll() is None:
+            try:
+                self.helpers.probe("about", "--dismiss", allow_fail=True, timeout=20)
+                self.helpers.probe("menu", "--dismiss", allow_fail=True, timeout=20)
+                self.helpers.probe("close", allow_fail=True, timeout=20)
+                self.process.wait(timeout=10)
+            except (subprocess.TimeoutExpired, E2EFailure):
+                self.process.kill()
+                self.process.wait(timeout=10)
+        self.log.close()
+
+
+def stop_process(process):
+    if process is not None and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=10)

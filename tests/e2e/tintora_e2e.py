@@ -1,0 +1,741 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of tintora.exe on the Wine test desktop.
+
+Each scenario starts the program fresh (with a clean settings key unless it
+needs otherwise), drives it with real pointer input, looks at real
+screenshots and the registry, and always ends the program again.
+
+  tintora_e2e.py --scenario NAME --tintora EXE --probe EXE --painter EXE
+                 --input EXE --namer EXE --fonts DIR --artifacts DIR
+
+Run it through the Wine test desktop (CTest does), which exports DISPLAY,
+WINEPREFIX and WINE. Exit code 0 pass, 1 fail, 77 skipped.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_lib import (E2EFailure, E2ESkip, Helpers, Image, Screen, Tintora, Wine, check,  # noqa: E402
+                     ocr_text, ocr_words, stop_process, wait_until)
+
+# A parking spot for the pointer, on the painter's background, far from
+# every patch and from the label's usual places.
+PARK = (1000, 740)
+
+# Colours covering every name the label can show, with the patch each gets.
+# Black comes last: a first sample of black would change nothing.
+NAMED_COLOURS = [
+    "ff0000",  # Red
+    "ff8000",  # Orange
+    "804000",  # Brown
+    "808000",  # Brown Yellowish
+    "ffff00",  # Yellow
+    "00ff00",  # Green
+    "00ffff",  # Cyan Greenish
+    "0080ff",  # Cyan or Blue with a qualifier
+    "0000ff",  # Blue
+    "8000ff",  # Violet
+    "ff00ff",  # Violet
+    "ffc0cb",  # Pink
+    "64646e",  # Grey with a hue hint
+    "808080",  # Grey and a percentage
+    "b2b2b2",  # light grey, still light text
+    "b3b3b3",  # light grey, dark text
+    "f0f0f0",  # Grey 7%
+    "010101",  # Grey 98%
+    "ffffff",  # White
+    "000000",  # Black
+]
+
+
+def grid_patches(colours, left=40, top=120, size=64, step=96, columns=9):
+    """Patches laid out in a grid below the label's default place."""
+    patches = []
+    for i, colour in enumerate(colours):
+        x = left + (i % columns) * step
+        y = top + (i // columns) * step
+        patches.append((x, y, size, size, colour))
+    return patches
+
+
+def centre(patch):
+    x, y, w, h, _ = patch
+    return (x + w // 2, y + h // 2)
+
+
+def rgb_of(hex_colour):
+    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
+
+
+def frame_of(rgb):
+    return tuple(int(c * 0.9) for c in rgb)
+
+
+def grey_of(rgb):
+    r, g, b = rgb
+    luma = g * 0.587 / 255 + r * 0.299 / 255 + b * 0.114 / 255
+    return 51 if 1 - luma < 0.3 else 255
+
+
+class Context:
+    def __init__(self, args):
+        self.args = args
+        self.artifacts = os.path.abspath(args.artifacts)
+        os.makedirs(self.artifacts, exist_ok=True)
+        self.wine = Wine(self.artifacts)
+        self.helpers = Helpers(self.wine, args.probe, args.painter, args.input)
+        self.screen = Screen(os.environ["DISPLAY"])
+        self.fonts = sorted(os.path.join(args.fonts, f) for f in os.listdir(args.fonts) if f.lower().endswith(".ttf"))
+        check(len(self.fonts) == 2, "expected the two font files in %s" % args.fonts)
+        self.font_args = []
+        for path in self.fonts:
+            self.font_args += ["--font", Wine.windows_path(path)]
+        self.painters = []
+        self.runs = []
+        self.notes = []
+
+    # -- lifecycle ---------------------------------------------------------
+
+    def clean_settings(self):
+        self.helpers.probe("reg", "clear")
+        self.helpers.probe("reg", "set-logpixels", 96)
+
+    def park_pointer(self):
+        self.helpers.inject("move", PARK[0], PARK[1])
+
+    def painter(self, patches, background="808080", title="E2E Painter"):
+        process = self.helpers.start_painter(patches, background, title)
+        self.painters.append(process)
+        return process
+
+    def start(self, log_name, extra_debug=""):
+        # A label left over from an earlier failed scenario would answer the
+        # probe instead of this run's.
+        leftover = self.helpers.probe("window", allow_fail=True)
+        if leftover.get("found") == 1:
+            self.helpers.probe("close", allow_fail=True)
+            self.helpers.probe("window", "--gone", 10000, allow_fail=True)
+        run = Tintora(self.wine, self.helpers, self.args.tintora, log_name, extra_debug)
+        self.runs.append(run)
+        return run
+
+    def finish(self):
+        for run in self.runs:
+            try:
+                run.stop()
+            except Exception as error:  # keep ending the others
+                self.notes.append("stopping tintora: %s" % error)
+        for process in self.painters:
+            stop_process(process)
+        try:
+            self.helpers.probe("reg", "set-logpixels", 96, allow_fail=True)
+        except E2EFailure:
+            pass
+
+    def note(self, text):
+        print("  " + text)
+        self.notes.append(text)
+
+    # -- oracles -----------------------------------------------------------
+
+    def names(self, colours):
+        """name, qualifier, J, C, H for each colour from tintora-name."""
+        namer = self.args.namer
+        tokens = ["#" + c for c in colours]
+        if namer.lower().endswith(".exe"):
+            result = self.wine.run(namer, *tokens, timeout=120)
+        else:
+            result = subprocess.run([namer] + tokens, capture_output=True, text=True, timeout=120)
+        check(result.returncode == 0, "tintora-name failed: %s" % result.stderr.strip())
+        answers = {}
+        for line in result.stdout.splitlines():
+            cells = line.rstrip("\r").split("\t")
+            if len(cells) == 6 and cells[0].startswith("#"):
+                answers[cells[0][1:].lower()] = (cells[1], cells[2], float(cells[3]), float(cells[4]),
+                                                 float(cells[5]))
+        for colour in colours:
+            check(colour in answers, "tintora-name gave no answer for #%s" % colour)
+        return answers
+
+    def metrics(self, dpi):
+        return self.helpers.probe("metrics", "--dpi", dpi, *self.font_args)
+
+    def reference(self, dpi, colour, name, qualifier, tag):
+        path = os.path.join(self.artifacts, "reference-%s.bmp" % tag)
+        args = ["render", "--out", Wine.windows_path(path), "--rgb", colour, "--name", name, "--dpi", dpi]
+        if qualifier:
+            args += ["--qual", qualifier]
+        self.helpers.probe(*(args + self.font_args))
+        return Image.from_bmp(path)
+
+    # -- looking at the label ---------------------------------------------
+
+    def label_box(self, info):
+        left, top = info["rect"][0], info["rect"][1]
+        region = info["region"]
+        return (left + region[0], top + region[1], left + region[2], top + region[3])
+
+    def grab_label(self, info):
+        left, top, right, bottom = self.label_box(info)
+        return self.screen.grab(left, top, right - left, bottom - top)
+
+    def wait_label_background(self, info, rgb, timeout=10):
+        """Waits until the label's inner top-left pixel shows rgb."""
+        left, top, _, _ = self.label_box(info)
+
+        def shown():
+            image = self.screen.grab(left + 1, top + 1, 2, 2)
+            return image.pixel(left + 1, top + 1) == rgb
+        wait_until(shown, timeout, what="the label to show %02x%02x%02x" % rgb)
+
+    def save(self, image, tag):
+        image.save_png(os.path.join(self.artifacts, "%s.png" % tag))
+        image.save_png(os.path.join(self.artifacts, "%s-x4.png" % tag), scale=4)
+
+    def verify_label(self, info, colour, name, qualifier, dpi, tag, run=None):
+        """Fill, frame, text grey, the picture against the reference drawing,
+        and OCR of the texts."""
+        rgb = rgb_of(colour)
+        self.wait_label_background(info, rgb)
+        time.sleep(0.05)
+        shot = self.grab_label(info)
+        self.save(shot, tag)
+        width, height = shot.width, shot.height
+        x0, y0 = shot.left, shot.top
+        failures = []
+
+        frame = frame_of(rgb)
+        border = [(x, y0) for x in range(x0, x0 + width)] + [(x, y0 + height - 1) for x in range(x0, x0 + width)]
+        border += [(x0, y) for y in range(y0, y0 + height)] + [(x0 + width - 1, y) for y in range(y0, y0 + height)]
+        framed = sum(1 for p in border if shot.pixel(*p) == frame)
+        corners = [(x0, y0), (x0 + width - 1, y0), (x0, y0 + height - 1), (x0 + width - 1, y0 + height - 1)]
+        if any(shot.pixel(*p) != frame for p in corners) or framed < 0.9 * len(border):
+            failures.append("frame: %d of %d edge pixels are %s (corners %s)" %
+                            (framed, len(border), frame, [shot.pixel(*p) for p in corners]))
+
+        counts = {}
+        for y in range(y0 + 1, y0 + height - 1):
+            for x in range(x0 + 1, x0 + width - 1):
+                p = shot.pixel(x, y)
+                counts[p] = counts.get(p, 0) + 1
+        fill = max(counts, key=counts.get)
+        if fill != rgb:
+            failures.append("background: most common inner colour %s, expected %s" % (fill, rgb))
+        grey = grey_of(rgb)
+        ink = counts.get((grey, grey, grey), 0)
+        if ink < 5:
+            failures.append("text grey %d: only %d pixels of it" % (grey, ink))
+
+        reference = self.reference(dpi, colour, name, qualifier, tag)
+        self.save(reference, tag + "-reference")
+        differing = -1
+        if (reference.width, reference.height) != (width, height):
+            failures.append("label %dx%d, reference drawing %dx%d" % (width, height, reference.width,
+                                                                       reference.height))
+        else:
+            differing = 0
+            for i in range(0, len(shot.data), 3):
+                if max(abs(shot.data[i + k] - reference.data[i + k]) for k in range(3)) > 24:
+                    differing += 1
+            if differing > 0.01 * width * height:
+                failures.append("%d of %d pixels differ from the reference drawing" % (differing, width * height))
+
+        expected = name + (" " + qualifier if qualifier else "")
+        inner = shot.crop(x0 + 1, y0 + 1, x0 + width - 1, y0 + height - 1)
+        readings = ocr_text(inner, (grey, grey, grey), rgb)
+        if expected not in readings:
+            failures.append("OCR read %s, expected %r" % (readings, expected))
+
+        if run is not None and colour != "000000":
+            texts = run.samples()
+            if rgb not in texts:
+                failures.append("no debugger line 'R: %d G: %d B: %d - '" % rgb)
+        print("  %s: %r fill %s frame %s grey %d, %d px off the reference, OCR %s" %
+              (tag, expected, fill, frame, grey, differing, readings[0] if readings else ""))
+        check(not failures, "%s (%s): %s" % (tag, expected, "; ".join(failures)))
+        return shot
+
+    def check_window_shape(self, info, dpi, at_start=True):
+        """Size and region from the measured reference metrics."""
+        m = self.metrics(dpi)
+        scale = m["scale"]
+        # The window is created BaseWidth wide; the system keeps an overlapped
+        # window at least SM_CXMINTRACK wide, and start-up scales what it got.
+        created = max(m["base_width"], m["cxmintrack"]) if at_start else m["base_width"]
+        width = int(created * scale) if at_start else m["scaled_width"]
+        region = info["region"]
+        print("  metrics at %d DPI: face %s tmHeight %d tmInternalLeading %d tmAveCharWidth %d tmDescent %d; "
+              "BaseWidth %d, width %d, LabelHeight %d, qualifier font %d; window %s region %s" %
+              (dpi, m["face"], m["tmHeight"], m["tmInternalLeading"], m["tmAveCharWidth"], m["tmDescent"],
+               m["base_width"], width, m["label_height"], m["qualifier_font_height"], info["rect"], region))
+        check(m["face"] == "Encode Sans Condensed", "the reference face is %s" % m["face"])
+        check(region[0] == 0 and region[1] == 0, "the region starts at %s, not at the window's corner" % region[:2])
+        check(region[3] == m["label_height"], "region height %d, expected LabelHeight %d" %
+              (region[3], m["label_height"]))
+        check(region[2] == width, "region width %d, expected %d" % (region[2], width))
+        rect = info["rect"]
+        check(rect[2] - rect[0] >= width, "window narrower (%d) than its region" % (rect[2] - rect[0]))
+        return m
+
+
+# ==========================================================================
+# Scenarios
+
+
+def scenario_startup(ctx):
+    """First paint, window shape and styles at 96 DPI."""
+    ctx.clean_settings()
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("startup.log")
+    info = run.window()
+    check(info["title"] == "Tintora" and info["class"] == "Tintora", "title/class %s/%s" %
+          (info["title"], info["class"]))
+    check(info["topmost"] == 1, "the label is not top-most (ex-style %#x)" % info["exstyle"])
+    check(info["caption"] == 0 and info["border"] == 0 and info["thickframe"] == 0,
+          "the label has a caption or border (style %#x)" % info["style"])
+    check(info["region_type"] in (2, 3), "the label has no window region")
+    ctx.check_window_shape(info, 96)
+    ctx.verify_label(info, "000000", "Mossvane", "", 96, "startup-96dpi")
+    check(run.samples() == [], "colours were sampled before any mouse movement: %s" % run.samples())
+
+
+def scenario_colours(ctx):
+    """Pointer over patches of every name: fill, frame, grey, texts."""
+    ctx.clean_settings()
+    patches = grid_patches(NAMED_COLOURS)
+    ctx.painter(patches, background="808080")
+    answers = ctx.names(NAMED_COLOURS)
+    ctx.park_pointer()
+    run = ctx.start("colours.log")
+    info = run.window()
+    for patch in patches:
+        colour = patch[4]
+        name, qualifier, j, c, h = answers[colour]
+        x, y = centre(patch)
+        ctx.helpers.inject("move", x, y)
+        ctx.verify_label(info, colour, name, qualifier, 96, "colour-%s" % colour, run)
+        if colour != "000000":
+            lines = run.appearance_lines()
+            expected = (int(j), int(c), int(h))
+            check(expected in lines, "no debugger line 'j: %d c: %d h: %d' for #%s (got %s)" %
+                  (expected + (colour, lines[-3:])))
+    # Each colour ran the pipeline once: one line pair per change of colour.
+    samples = run.samples()
+    check(len(samples) == len(set(samples)), "a colour was computed twice: %s" % samples)
+
+
+def scenario_sampling(ctx):
+    """When the label samples and when it does not."""
+    ctx.clean_settings()
+    red, green, blue, yellow = ("ff0000", "00ff00", "0000ff", "ffff00")
+    patches = [(300, 300, 80, 80, "000000"), (420, 300, 80, 80, red), (540, 300, 80, 80, green),
+               (660, 300, 80, 80, blue), (780, 300, 80, 80, yellow)]
+    ctx.painter(patches, background="808080")
+    ctx.park_pointer()
+    run = ctx.start("sampling.log")
+    info = run.window()
+    start_shot = ctx.grab_label(info)
+
+    def settle():
+        # The pipeline runs inside the event's handling; give Wine time to
+        # deliver the event before looking for its absence.
+        time.sleep(0.4)
+
+    # A first sample of pure black changes nothing.
+    ctx.helpers.inject("move", *centre(patches[0]))
+    settle()
+    check(run.samples() == [], "black as the first sample ran the pipeline: %s" % run.samples())
+    check(ctx.grab_label(info).data == start_shot.data, "black as the first sample changed the label")
+
+    # A colour is sampled; the label follows.
+    ctx.helpers.inject("move", *centre(patches[1]))
+    wait_until(lambda: run.samples() == [(255, 0, 0)], 10, what="the red sample")
+    ctx.wait_label_background(info, (255, 0, 0))
+
+    # A wheel turn without movement over an unchanged screen recomputes nothing.
+    ctx.helpers.inject("wheel", 1, "wheel", -1)
+    settle()
+    check(run.samples() == [(255, 0, 0)], "a wheel turn recomputed: %s" % run.samples())
+
+    # ... but it does sample: a new colour under the still pointer is seen.
+    cx, cy = centre(patches[1])
+    cover = ctx.painter([(cx - 10, cy - 10, 20, 20, yellow)], background="808080", title="E2E Cover")
+    ctx.helpers.inject("wheel", 1)
+    wait_until(lambda: run.samples()[-1:] == [(255, 255, 0)], 10, what="the wheel event to sample yellow")
+    stop_process(cover)
+    ctx.painters.remove(cover)
+    time.sleep(0.3)
+    ctx.helpers.inject("move", *centre(patches[1]))
+    wait_until(lambda: run.samples()[-1:] == [(255, 0, 0)], 10, what="red again")
+    count = len(run.samples())
+
+    # Over the label nothing is sampled.
+    left, top, right, bottom = ctx.label_box(info)
+    ctx.helpers.inject("move", left + 3, top + 3, "move", right - 2, bottom - 2, "wheel", 1)
+    settle()
+    check(len(run.samples()) == count, "the pointer over the label sampled: %s" % run.samples()[count:])
+
+    # Below the region but inside the window rect the screen is sampled.
+    rect = info["rect"]
+    if rect[3] > bottom:
+        ctx.helpers.inject("move", left + 3, bottom)
+        wait_until(lambda: run.samples()[-1:] == [(128, 128, 128)], 10,
+                   what="a sample just below the label's region")
+        count = len(run.samples())
+    else:
+        ctx.note("window rect ends with the region; the below-the-region case does not arise")
+
+    # With the left button held nothing is sampled; the release samples at once.
+    ctx.helpers.inject("move", *centre(patches[1]))
+    wait_until(lambda: run.samples()[-1:] == [(255, 0, 0)], 10, what="red before the press")
+    count = len(run.samples())
+    ctx.helpers.inject("ldown", "move", *centre(patches[2]), "move", *centre(patches[3]))
+    settle()
+    check(len(run.samples()) == count, "sampled while the left button was held: %s" % run.samples()[count:])
+    ctx.helpers.inject("lup")
+    wait_until(lambda: run.samples()[-1:] == [(0, 0, 255)], 10, what="the release to sample blue")
+    check(len(run.samples()) == count + 1, "the release sampled more than once: %s" % run.samples()[count:])
+    ctx.wait_label_background(info, (0, 0, 255))
+
+
+def right_click_menu(ctx, run, info, at):
+    """Right-clicks at a point of the label; returns the menu's rect, its
+    item rows (text, top, bottom, left) and whether item 0 is checked."""
+    ctx.helpers.inject("move", at[0], at[1], "rdown", "rup")
+    menu = ctx.helpers.probe("menu", "--wait", 10000, allow_fail=True)
+    check(menu.get("found") == 1, "no popup menu after a right-click on the label")
+    left, top, right, bottom = menu["rect"]
+    time.sleep(0.2)
+    shot = ctx.screen.grab(left, top, right - left, bottom - top)
+    words = ocr_words(shot)
+    rows = []
+    for word in words:
+        for row in rows:
+            if abs(row["top"] - word["top"]) <= 4:
+                row["words"].append(word)
+                row["bottom"] = max(row["bottom"], word["bottom"])
+                row["left"] = min(row["left"], word["left"])
+                break
+        else:
+            rows.append({"top": word["top"], "bottom": word["bottom"], "left": word["left"], "words": [word]})
+    rows.sort(key=lambda r: r["top"])
+    for row in rows:
+        row["text"] = " ".join(w["text"] for w in sorted(row["words"], key=lambda w: w["left"]))
+    texts = [row["text"] for row in rows]
+    check(texts == ["Launch on startup", "About", "Exit"], "menu items read %s" % texts)
+    # The check mark sits in the left margin of the first item.
+    first = rows[0]
+    dark = 0
+    for y in range(max(top + 1, first["top"] - 2), min(bottom - 1, first["bottom"] + 3)):
+        for x in range(left + 2, first["left"] - 2):
+            r, g, b = shot.pixel(x, y)
+            if r + g + b < 300:
+                dark += 1
+    return {"rect": menu["rect"], "rows": rows, "checked": dark >= 4, "shot": shot, "probe": menu}
+
+
+def choose(ctx, menu, text):
+    for row in menu["rows"]:
+        if row["text"] == text:
+            ctx.helpers.inject("move", row["left"] + 4, (row["top"] + row["bottom"]) // 2, "lclick")
+            return
+    raise E2EFailure("no menu item %r" % text)
+
+
+def scenario_menu(ctx):
+    """Menu at the click point; "Launch on startup" follows the Run value."""
+    ctx.clean_settings()
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("menu.log")
+    info = run.window()
+    left, top, right, bottom = ctx.label_box(info)
+    at = (left + 7, top + 5)
+    exe_path = Wine.windows_path(ctx.args.tintora)
+
+    menu = right_click_menu(ctx, run, info, at)
+    ctx.save(menu["shot"], "menu-unchecked")
+    check(tuple(menu["rect"][:2]) == at, "menu opened at %s, clicked at %s" % (menu["rect"][:2], at))
+    check(not menu["checked"], "'Launch on startup' is checked without a Run value")
+
+    # Dismissing the menu changes nothing.
+    ctx.helpers.inject("key", 0x1B)
+    ctx.helpers.probe("window", "--wait", 1000)
+    wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10, what="the menu to close")
+    check(ctx.helpers.probe("reg", "get")["run_type"] == -1, "dismissing the menu wrote the Run value")
+
+    menu = right_click_menu(ctx, run, info, at)
+    choose(ctx, menu, "Launch on startup")
+    value = wait_until(lambda: (lambda r: r if r["run_type"] != -1 else None)(ctx.helpers.probe("reg", "get")), 10,
+                       what="the Run value")
+    check(value["run_type"] == 1, "the Run value has type %d, not REG_SZ" % value["run_type"])
+    data = value["run"].rstrip("\x00")
+    check(data in (exe_path, '"%s"' % exe_path), "the Run value is %r, expected the path %r" % (data, exe_path))
+    print("  Run value written: %r" % data)
+
+    menu = right_click_menu(ctx, run, info, at)
+    ctx.save(menu["shot"], "menu-checked")
+    check(menu["checked"], "'Launch on startup' is not checked after enabling it")
+    choose(ctx, menu, "Launch on startup")
+    wait_until(lambda: ctx.helpers.probe("reg", "get")["run_type"] == -1, 10, what="the Run value to go")
+    menu = right_click_menu(ctx, run, info, at)
+    check(not menu["checked"], "'Launch on startup' is still checked after disabling it")
+    ctx.helpers.inject("key", 0x1B)
+    wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10, what="the menu to close")
+
+    # A Run value present at start-up shows as checked.
+    ctx.helpers.probe("close")
+    check(run.wait_exit() == 0, "exit code %s" % run.exit_code)
+    ctx.helpers.probe("reg", "set-run", "C:\\elsewhere\\tintora.exe")
+    run = ctx.start("menu-2.log")
+    info = run.window()
+    left, top, _, _ = ctx.label_box(info)
+    menu = right_click_menu(ctx, run, info, (left + 7, top + 5))
+    check(menu["checked"], "'Launch on startup' is not checked although the Run value exists")
+    ctx.helpers.inject("key", 0x1B)
+    wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10, what="the menu to close")
+    check(ctx.helpers.probe("reg", "get").get("run", "").rstrip("\x00") == "C:\\elsewhere\\tintora.exe",
+          "the Run value changed by itself")
+
+
+def scenario_about(ctx):
+    """The About box and its first line."""
+    ctx.clean_settings()
+    ctx.painter([(500, 400, 60, 60, "00ff00")], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("about.log")
+    info = run.window()
+    left, top, _, _ = ctx.label_box(info)
+    menu = right_click_menu(ctx, run, info, (left + 7, top + 5))
+    choose(ctx, menu, "About")
+    box = ctx.helpers.probe("about", "--wait", 10000, allow_fail=True)
+    check(box.get("found") == 1, "no About box")
+    r = box["rect"]
+    time.sleep(0.2)
+    ctx.save(ctx.screen.grab(r[0], r[1], r[2] - r[0], r[3] - r[1]), "about-box")
+    text = [t for t in box["statics"] if t.strip()]
+    check(text, "the About box has no text")
+    lines = text[0].split("\n")
+    print("  About text: %r" % text[0])
+    check(lines[0] == "Tintora Beta 1.0.2", "first line %r" % lines[0])
+    check(len(lines) == 5 and lines[2] == "", "the About text is not five lines with an empty third: %r" % lines)
+    check(box["pid"] == info["pid"], "the About box belongs to another process")
+    ctx.helpers.probe("about", "--dismiss")
+    wait_until(lambda: ctx.helpers.probe("about", allow_fail=True).get("found") == 0, 10, what="the box to close")
+    # The label still works afterwards.
+    ctx.helpers.inject("move", 530, 430)
+    wait_until(lambda: (0, 255, 0) in run.samples(), 10, what="a sample after the About box")
+
+
+def count_position_saves(run):
+    _, raw = run.debug_text()
+    return sum(1 for line in raw.splitlines() if "RegSetValueExW" in line and 'L"iWindowPosX"' in line)
+
+
+def end_and_check_saved(ctx, run, how):
+    before = ctx.helpers.probe("window")
+    expected = before["normal"][:2]
+    if how == "menu":
+        left, top, _, _ = ctx.label_box(before)
+        menu = right_click_menu(ctx, run, before, (left + 7, top + 5))
+        choose(ctx, menu, "Exit")
+    elif how == "altf4":
+        left, top, _, _ = ctx.label_box(before)
+        # A click activates the label; then Alt+F4.
+        ctx.helpers.inject("move", left + 7, top + 5, "lclick", "sleep", 200)
+        wait_until(lambda: ctx.helpers.probe("foreground")["is_label"] == 1, 10, what="the label in front")
+        ctx.helpers.inject("keydown", 0x12, "key", 0x73, "keyup", 0x12)
+    else:
+        ctx.helpers.probe("close")
+    code = run.wait_exit()
+    check(code == 0, "exit code %s after %s" % (code, how))
+    saved = ctx.helpers.probe("reg", "get")
+    check(saved["posx_type"] == 4 and saved["posy_type"] == 4, "the position was not saved as two REG_DWORDs")
+    check([saved["posx"], saved["posy"]] == expected, "saved %s, the window was at %s" %
+          ([saved["posx"], saved["posy"]], expected))
+    saves = count_position_saves(run)
+    check(saves == 1, "the position was written %d times" % saves)
+    print("  %s: exit code 0, position %s saved once" % (how, expected))
+    return expected
+
+
+def scenario_exit(ctx):
+    """Exit from the menu: exit code 0, position saved once, restored next time."""
+    ctx.clean_settings()
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("exit.log", extra_debug=",trace+reg")
+    info = run.window()
+    # Drag the label somewhere else first, so that the saved place is new.
+    left, top, _, _ = ctx.label_box(info)
+    samples = len(run.samples())
+    ctx.helpers.inject("move", left + 10, top + 6, "ldown", "sleep", 100, "move", left + 60, top + 56, "sleep", 100,
+                       "move", left + 260, top + 206, "sleep", 100, "move", left + 310, top + 256, "sleep", 200, "lup")
+    moved = wait_until(lambda: (lambda w: w if w["rect"][:2] == [info["rect"][0] + 300, info["rect"][1] + 250]
+                                else None)(ctx.helpers.probe("window")), 10, what="the label to follow the drag")
+    check(len(run.samples()) == samples, "the drag sampled colours: %s" % run.samples()[samples:])
+    print("  dragged from %s to %s" % (info["rect"][:2], moved["rect"][:2]))
+    saved = end_and_check_saved(ctx, run, "menu")
+    run = ctx.start("exit-restart.log")
+    info = run.window()
+    check(info["rect"][:2] == saved, "restarted at %s, saved %s" % (info["rect"][:2], saved))
+
+
+def scenario_altf4(ctx):
+    """Alt+F4 ends like Exit; a close request too."""
+    ctx.clean_settings()
+    ctx.helpers.probe("reg", "set-pos", 200, 150)
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("altf4.log", extra_debug=",trace+reg")
+    info = run.window()
+    check(info["rect"][:2] == [200, 150], "started at %s, saved 200,150" % info["rect"][:2])
+    end_and_check_saved(ctx, run, "altf4")
+    run = ctx.start("close.log", extra_debug=",trace+reg")
+    run.window()
+    end_and_check_saved(ctx, run, "close")
+
+
+def scenario_restore(ctx):
+    """Saved positions, including negative ones and a half-written one."""
+    ctx.clean_settings()
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("restore-default.log")
+    default = run.window()["rect"][:2]
+    ctx.helpers.probe("close")
+    check(run.wait_exit() == 0, "exit code %s" % run.exit_code)
+
+    for (x, y) in ((412, 333), (-40, -6)):
+        ctx.helpers.probe("reg", "clear")
+        ctx.helpers.probe("reg", "set-pos", x, y)
+        run = ctx.start("restore-%d-%d.log" % (x, y))
+        info = run.window()
+        check(info["normal"][:2] == [x, y], "restored at %s, saved %s" % (info["normal"][:2], [x, y]))
+        size = (info["rect"][2] - info["rect"][0], info["rect"][3] - info["rect"][1])
+        ctx.helpers.probe("close")
+        check(run.wait_exit() == 0, "exit code %s" % run.exit_code)
+        saved = ctx.helpers.probe("reg", "get")
+        check([saved["posx"], saved["posy"]] == [x, y], "saved back as %s" % [saved["posx"], saved["posy"]])
+        print("  %s restored and saved again, window size %s" % ((x, y), size))
+
+    # Only iWindowPosX present: the label stays where it is created.
+    ctx.helpers.probe("reg", "clear")
+    ctx.helpers.probe("reg", "set-posx", 500)
+    run = ctx.start("restore-half.log")
+    info = run.window()
+    check(info["rect"][:2] == default, "with only iWindowPosX the label is at %s, not at %s" %
+          (info["rect"][:2], default))
+
+
+def dpi_scenario(ctx, dpi):
+    ctx.clean_settings()
+    ctx.helpers.probe("reg", "set-logpixels", dpi)
+    colours = ["00ffff", "ff0000", "ffffff"]
+    patches = grid_patches(colours, top=400)
+    ctx.painter(patches, background="808080")
+    answers = ctx.names(colours)
+    ctx.park_pointer()
+    run = ctx.start("dpi-%d.log" % dpi)
+    info = run.window()
+    ctx.check_window_shape(info, dpi)
+    ctx.verify_label(info, "000000", "Mossvane", "", dpi, "startup-%ddpi" % dpi)
+    for patch in patches:
+        colour = patch[4]
+        ctx.helpers.inject("move", *centre(patch))
+        name, qualifier = answers[colour][:2]
+        ctx.verify_label(info, colour, name, qualifier, dpi, "colour-%s-%ddpi" % (colour, dpi), run)
+
+
+def scenario_dpi120(ctx):
+    dpi_scenario(ctx, 120)
+
+
+def scenario_dpi144(ctx):
+    dpi_scenario(ctx, 144)
+
+
+def scenario_dpi192(ctx):
+    dpi_scenario(ctx, 192)
+
+
+def scenario_dpichanged(ctx):
+    """WM_DPICHANGED resizes and reshapes from the suggested top-left corner."""
+    ctx.clean_settings()
+    colour = "00ffff"
+    patch = (700, 600, 80, 80, colour)
+    ctx.painter([patch], background="808080")
+    name, qualifier = ctx.names([colour])[colour][:2]
+    ctx.park_pointer()
+    run = ctx.start("dpichanged.log")
+    info = run.window()
+    ctx.helpers.inject("move", *centre(patch))
+    ctx.verify_label(info, colour, name, qualifier, 96, "dpichanged-before", run)
+    # The suggested size is deliberately wrong: only its corner may count.
+    for (dpi, x, y) in ((144, 300, 200), (192, 120, 420), (96, 500, 100)):
+        ctx.helpers.probe("dpichanged", dpi, x, y, 37, 11)
+        info = wait_until(lambda: (lambda w: w if w["rect"][:2] == [x, y] else None)(ctx.helpers.probe("window")),
+                          10, what="the label to move to the suggested corner %s" % ((x, y),))
+        m = ctx.check_window_shape(info, dpi, at_start=False)
+        rect = info["rect"]
+        check(rect[3] - rect[1] >= m["label_height"], "window height %d below LabelHeight" % (rect[3] - rect[1]))
+        ctx.verify_label(info, colour, name, qualifier, dpi, "dpichanged-%ddpi" % dpi, run)
+
+
+SCENARIOS = {
+    "startup": scenario_startup,
+    "colours": scenario_colours,
+    "sampling": scenario_sampling,
+    "menu": scenario_menu,
+    "about": scenario_about,
+    "exit": scenario_exit,
+    "altf4": scenario_altf4,
+    "restore": scenario_restore,
+    "dpi120": scenario_dpi120,
+    "dpi144": scenario_dpi144,
+    "dpi192": scenario_dpi192,
+    "dpichanged": scenario_dpichanged,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS) + ["all"])
+    for name in ("tintora", "probe", "painter", "input", "namer", "fonts", "artifacts"):
+        parser.add_argument("--" + name, required=True)
+    args = parser.parse_args()
+    names = sorted(SCENARIOS) if args.scenario == "all" else [args.scenario]
+    failed = 0
+    for name in names:
+        ctx = Context(args)
+        began = time.monotonic()
+        print("scenario %s" % name)
+        try:
+            SCENARIOS[name](ctx)
+            print("PASS %s (%.1f s)" % (name, time.monotonic() - began))
+        except E2ESkip as skip:
+            print("SKIP %s: %s" % (name, skip))
+            if len(names) == 1:
+                return 77
+        except E2EFailure as failure:
+            failed += 1
+            print("FAIL %s: %s" % (name, failure))
+        except Exception:  # an error of the harness itself
+            failed += 1
+            traceback.print_exc()
+            print("FAIL %s: harness error" % name)
+        finally:
+            ctx.finish()
+        sys.stdout.flush()
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
