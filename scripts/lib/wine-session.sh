@@ -233,8 +233,11 @@ ws_start_locked() {
   ws_start_xvfb
   ws_ensure_prefix
   # Each session starts from the registry as it was when the prefix was made,
-  # so settings left by an earlier run cannot change the next one.
-  cp "$WS_PREFIX"/.tintora-pristine/*.reg "$WS_PREFIX/"
+  # so settings left by an earlier run cannot change the next one
+  # (TINTORA_KEEP_REGISTRY=1 keeps them: scripts/run.sh uses that).
+  if [[ ${TINTORA_KEEP_REGISTRY:-0} != 1 ]]; then
+    cp "$WS_PREFIX"/.tintora-pristine/*.reg "$WS_PREFIX/"
+  fi
   "$WS_WINESERVER" -f -p </dev/null >"$WS_DIR/wineserver.log" 2>&1 7>&- 8>&- 9>&- &
   WS_WS_PID=$!
   WS_WS_START=$(ws_proc_start "$WS_WS_PID" || true)

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs everything building, testing and packaging Tintora needs on Debian 12.
+# Idempotent and quick: apt-get runs only when a package is missing, and only
+# then is the package index updated. Non-interactive (CI runs it as root).
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  wine wine64 xvfb xdotool x11-utils imagemagick tesseract-ocr icoutils nsis
+  zip unzip python3 nodejs npm
+)
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  installed "$p" && continue
+  # Node.js from other repositories (e.g. NodeSource) carries npm itself;
+  # Debian's npm package would conflict with it.
+  case $p in
+    npm) command -v npm >/dev/null && continue ;;
+    nodejs) command -v node >/dev/null && continue ;;
+  esac
+  missing+=("$p")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "setup: need root (or sudo) to install: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt_opts=(-q -y -o DPkg::Lock::Timeout=300)
+"${sudo[@]}" apt-get "${apt_opts[@]}" update </dev/null
+"${sudo[@]}" apt-get "${apt_opts[@]}" install "${missing[@]}" </dev/null
+
+still=()
+for p in "${missing[@]}"; do
+  installed "$p" || still+=("$p")
+done
+if [[ ${#still[@]} -gt 0 ]]; then
+  echo "setup: still missing after apt-get: ${still[*]}" >&2
+  exit 1
+fi
+echo "setup: done"
