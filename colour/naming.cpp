@@ -74,34 +74,41 @@ int LastMatchingRule(const AppearanceColor& appearance) {
 
 void NameColor(const AppearanceColor& appearance) {
   const double j = appearance.v[kJ], c = appearance.v[kC];
-  Utf16Char name[kWorkingTextUnits];
-  Utf16Char qualifier[kWorkingTextUnits];
-  FormatWide(name, kWorkingBytes, u"%s", u"Color Not In Range");
-  qualifier[0] = 0;
+  // The working name and qualifier point at constant texts until a rule has
+  // to compose one; the result is the same as copying them at each step.
+  const Utf16Char* name = u"Color Not In Range";
+  const Utf16Char* qualifier = u"";
+  Utf16Char composed[kWorkingTextUnits];
 
   const int row = LastMatchingRule(appearance);
   if (row >= 0) {
-    FormatWide(name, kWorkingBytes, u"%s", NamingTable[row].name);
-    FormatWide(qualifier, kWorkingBytes, u"%s", NamingTable[row].qualifier);
+    name = NamingTable[row].name;
+    qualifier = NamingTable[row].qualifier;
   }
 
   // The lightness extremes win in every chroma band; strict comparisons, so
   // J of exactly 99 is not white and exactly 1 is not black.
   const bool chromaKnown = c < 4.0 || c >= 4.0;  // false only for a non-number
   if (chromaKnown && j > 99.0) {
-    FormatWide(name, kWorkingBytes, u"%s", u"White");
-    qualifier[0] = 0;
+    name = u"White";
+    qualifier = u"";
   } else if (chromaKnown && j < 1.0) {
-    FormatWide(name, kWorkingBytes, u"%s", u"Black");
-    qualifier[0] = 0;
+    name = u"Black";
+    qualifier = u"";
   } else if (c < 4.0) {
-    FormatWide(name, kWorkingBytes, u"%s", u"Grey");
-    FormatWide(qualifier, kWorkingBytes, u"%i%%", TruncateToInt(100.0 - j));
+    FormatWide(composed, kWorkingBytes, u"%i%%", TruncateToInt(100.0 - j));
+    name = u"Grey";
+    qualifier = composed;
   } else if (c < 16.0) {
-    const std::size_t length = Utf16Length(name);
-    if (length > 0 && name[length - 1] == u'e') name[length - 1] = 0;
-    FormatWide(qualifier, kWorkingBytes, u"%sish", name);
-    FormatWide(name, kWorkingBytes, u"%s", u"Grey");
+    // "Orange" gives "Orangish", "Blue" "Bluish": a final lowercase "e" goes.
+    FormatWide(composed, kWorkingBytes, u"%s", name);
+    const std::size_t length = Utf16Length(composed);
+    if (length > 0 && composed[length - 1] == u'e') composed[length - 1] = 0;
+    Utf16Char stem[kWorkingTextUnits];
+    FormatWide(stem, kWorkingBytes, u"%s", composed);
+    FormatWide(composed, kWorkingBytes, u"%sish", stem);
+    name = u"Grey";
+    qualifier = composed;
   }
 
   FormatWide(NameText, kLabelBytes, u"%s", name);
