@@ -51,16 +51,16 @@ unsigned DpiFromDpiChangedWParam(std::uintptr_t wParam) {
 }
 
 FontRequest ReferenceFontRequest() {
-  return FontRequest{0, kNameFontWeight, kClearTypeQuality, kBlackFaceName};
+  return FontRequest{0, kBlackFaceRequestWeight, kClearTypeQuality, kBlackFaceName};
 }
 
 FontRequest NameFontRequest(const LabelMetrics& metrics, float uiScale) {
-  return FontRequest{LabelHeight(metrics, uiScale), kNameFontWeight, kAntialiasedQuality,
+  return FontRequest{LabelHeight(metrics, uiScale), kBlackFaceRequestWeight, kAntialiasedQuality,
                      kBlackFaceName};
 }
 
 FontRequest QualifierFontRequest(const LabelMetrics& metrics, float uiScale) {
-  return FontRequest{QualifierFontHeight(metrics, uiScale), kQualifierFontWeight,
+  return FontRequest{QualifierFontHeight(metrics, uiScale), kBoldFaceRequestWeight,
                      kAntialiasedQuality, kBoldFaceName};
 }
 

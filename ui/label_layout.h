@@ -70,14 +70,18 @@ struct FontRequest {
 
 constexpr int kClearTypeQuality = 5;
 constexpr int kAntialiasedQuality = 4;
-constexpr int kNameFontWeight = 900;
-constexpr int kQualifierFontWeight = 700;
 
-// Face names under which GDI finds the two embedded faces. The Black file
-// carries the legacy family "Encode Sans Condensed Black"; asking for the
-// typographic family at weight 900 would give an emboldened Bold instead.
+// Face names and weights under which GDI selects the two embedded faces as
+// they are. The Black file (weight class 900) names its legacy family
+// "Encode Sans Condensed Black" with the style Regular: asking for the
+// family "Encode Sans Condensed" at weight 900 gives the Bold file, and
+// asking for the Black family at 600 or more makes GDI embolden the Black
+// face a second time. The Black family at normal weight gives the Black
+// face unaltered; the Bold file is the family "Encode Sans Condensed" at 700.
 extern const Utf16Char kBlackFaceName[];
 extern const Utf16Char kBoldFaceName[];
+constexpr int kBlackFaceRequestWeight = 400;  // FW_NORMAL: the face is already Black
+constexpr int kBoldFaceRequestWeight = 700;   // FW_BOLD
 
 FontRequest ReferenceFontRequest();
 FontRequest NameFontRequest(const LabelMetrics& metrics, float uiScale);

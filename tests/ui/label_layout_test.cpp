@@ -78,16 +78,20 @@ TEST(LabelSizes, HeightsUseDoublePrecisionOfTheTextHeight) {
 TEST(LabelFonts, RequestsMatchTheLabelFonts) {
   const FontRequest reference = ReferenceFontRequest();
   EXPECT_EQ(reference.height, 0);
-  EXPECT_EQ(reference.weight, 900);
   EXPECT_EQ(reference.quality, 5);
   const FontRequest name = NameFontRequest(kWorked, 1.0f);
-  EXPECT_EQ(name.weight, 900);
   EXPECT_EQ(name.quality, 4);
   const FontRequest qualifier = QualifierFontRequest(kWorked, 1.0f);
-  EXPECT_EQ(qualifier.weight, 700);
   EXPECT_EQ(qualifier.quality, 4);
   // The reference font is the name's face, so every size derives from it.
   EXPECT_EQ(std::u16string(reference.face), std::u16string(name.face));
+  EXPECT_EQ(reference.weight, name.weight);
+  // The Black face is asked for by its own family at normal weight (below
+  // the weight at which GDI would embolden it), the Bold face at bold weight.
+  EXPECT_EQ(std::u16string(name.face), u"Encode Sans Condensed Black");
+  EXPECT_LT(name.weight, 600);
+  EXPECT_EQ(std::u16string(qualifier.face), u"Encode Sans Condensed");
+  EXPECT_EQ(qualifier.weight, 700);
 }
 
 struct ColourCase {
