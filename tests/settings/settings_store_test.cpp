@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -258,7 +259,7 @@ struct StoredCase {
 std::vector<StoredCase> StoredCases() {
   // -30 as a little-endian two's-complement pattern, then padding.
   const std::vector<BYTE> bytes = {0xE2, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00};
-  auto first = [&bytes](std::size_t n) { return std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<long>(n)); };
+  auto first = [&bytes](std::size_t n) { return std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)); };
   auto text = [](const wchar_t* s, std::size_t units) {
     const BYTE* p = reinterpret_cast<const BYTE*>(s);
     return std::vector<BYTE>(p, p + units * sizeof(wchar_t));
