@@ -1,11 +1,13 @@
 # Checks one built Windows program from the host, by reading `objdump -p`.
 #
-#   cmake -DOBJDUMP=<objdump> -DPROGRAM=<file.exe> -DCHECK=imports|hardening -P check_pe.cmake
+#   cmake -DOBJDUMP=<objdump> -DPROGRAM=<file.exe> -DCHECK=imports|hardening
+#         [-DREQUIRE_GUARD_CF=ON] -P check_pe.cmake
 #
 # imports:   every imported DLL ships with Windows (no compiler runtime DLLs
 #            that would have to be installed beside the program).
 # hardening: ASLR with high entropy (relocations kept, image base above
-#            4 GiB), DEP; reports whether control-flow guard is on.
+#            4 GiB), DEP; control-flow guard when REQUIRE_GUARD_CF is on
+#            (the build enabled it), otherwise only reported.
 foreach(var OBJDUMP PROGRAM CHECK)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "check_pe.cmake: ${var} is not set")
@@ -68,6 +70,9 @@ elseif(CHECK STREQUAL "hardening")
     endif()
   endforeach()
   math(EXPR guard "${flags} & 16384")
+  if(REQUIRE_GUARD_CF AND guard EQUAL 0)
+    list(APPEND problems "GUARD_CF is not set although the build enables control-flow guard")
+  endif()
 
   # Without base relocations the loader cannot move the image, whatever
   # DYNAMIC_BASE says.

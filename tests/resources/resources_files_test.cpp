@@ -77,12 +77,16 @@ TEST(CommittedFiles, IconHoldsNineThirtyTwoBitPngImages) {
 
 // A one-image .ico: header, one 16-byte entry, then a 29-byte PNG header.
 std::vector<std::uint8_t> MinimalIco() {
-  std::vector<std::uint8_t> ico = {0, 0, 1, 0, 1, 0,
-                                   16, 16, 0, 0, 1, 0, 32, 0, 29, 0, 0, 0, 22, 0, 0, 0};
-  const std::uint8_t png[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D',
-                              'R', 0, 0, 0, 16, 0, 0, 0, 16, 8, 6, 0, 0, 0};
-  ico.insert(ico.end(), std::begin(png), std::end(png));
-  return ico;
+  return {0, 0, 1, 0, 1, 0,                                            // header: icon, one image
+          16, 16, 0, 0, 1, 0, 32, 0, 29, 0, 0, 0, 22, 0, 0, 0,         // 16 px, 32 bpp, 29 bytes at 22
+          0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,    // signature, IHDR length
+          'I', 'H', 'D', 'R', 0, 0, 0, 16, 0, 0, 0, 16, 8, 6, 0, 0, 0};  // 16 x 16, RGBA 8
+}
+
+// A copy of `bytes` with one byte replaced.
+std::vector<std::uint8_t> WithByte(std::vector<std::uint8_t> bytes, std::size_t index, std::uint8_t value) {
+  if (index < bytes.size()) bytes[index] = value;
+  return bytes;
 }
 
 TEST(IconReaders, AcceptWellFormedData) {
@@ -112,15 +116,9 @@ TEST(IconReaders, RefuseTruncatedOrForeignData) {
   cases.push_back({"header only", {good.begin(), good.begin() + 6}});
   cases.push_back({"directory cut short", {good.begin(), good.begin() + 21}});
   cases.push_back({"image runs past the end", {good.begin(), good.end() - 1}});
-  Case cursor{"a cursor file", good};
-  cursor.bytes[2] = 2;
-  cases.push_back(cursor);
-  Case none{"zero images", good};
-  none.bytes[4] = 0;
-  cases.push_back(none);
-  Case far{"offset past the end", good};
-  far.bytes[21] = 0x7f;
-  cases.push_back(far);
+  cases.push_back({"a cursor file", WithByte(good, 2, 2)});
+  cases.push_back({"zero images", WithByte(good, 4, 0)});
+  cases.push_back({"offset past the end", WithByte(good, 21, 0x7f)});
   for (const Case& c : cases) {
     EXPECT_FALSE(ReadIcoDirectory(c.bytes.data(), c.bytes.size()).has_value()) << c.what;
   }
@@ -131,12 +129,10 @@ TEST(IconReaders, RefuseTruncatedOrForeignData) {
 
   const std::uint8_t* png = good.data() + 22;
   EXPECT_FALSE(ReadPngHeader(png, 28).has_value()) << "IHDR cut short";
-  std::vector<std::uint8_t> bmp(png, png + 29);
-  bmp[1] = 'B';
-  EXPECT_FALSE(ReadPngHeader(bmp.data(), bmp.size()).has_value()) << "not a PNG signature";
-  std::vector<std::uint8_t> noHeader(png, png + 29);
-  noHeader[12] = 'X';
-  EXPECT_FALSE(ReadPngHeader(noHeader.data(), noHeader.size()).has_value()) << "first chunk not IHDR";
+  const std::vector<std::uint8_t> bmp = WithByte(good, 22 + 1, 'B');
+  EXPECT_FALSE(ReadPngHeader(bmp.data() + 22, 29).has_value()) << "not a PNG signature";
+  const std::vector<std::uint8_t> noHeader = WithByte(good, 22 + 12, 'X');
+  EXPECT_FALSE(ReadPngHeader(noHeader.data() + 22, 29).has_value()) << "first chunk not IHDR";
 }
 
 }  // namespace
