@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the release package of the windows preset:
+#   build/windows/tintora-<version>-win64.zip   tintora.exe, tintora-name.exe, README.md,
+#                                              LICENSE, OFL.txt (the fonts' licence)
+#   build/windows/tintora-<version>-setup.exe   NSIS installer (Program Files\Tintora)
+#
+# Usage: scripts/package.sh [--build-dir DIR] [--no-build] [--tintora EXE] [--tintora-name EXE]
+#   --build-dir DIR   the windows build tree (default build/windows)
+#   --no-build        package the programs already built (the CTest packaging test does this)
+#   --tintora, --tintora-name   the programs to package (default: found in the build tree)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+repo=$(pwd)
+
+build=$repo/build/windows
+do_build=1
+tintora=''
+namer=''
+while [[ $# -gt 0 ]]; do
+  case $1 in
+    --build-dir) build=$(realpath -m "${2:?}"); shift 2 ;;
+    --no-build) do_build=0; shift ;;
+    --tintora) tintora=${2:?}; shift 2 ;;
+    --tintora-name) namer=${2:?}; shift 2 ;;
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "package: unknown argument $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+
+die() { echo "package: $*" >&2; exit 1; }
+
+if [[ $do_build == 1 ]]; then
+  bash scripts/setup.sh
+  [[ $build == "$repo/build/windows" ]] || die "--build-dir needs --no-build (the preset builds build/windows)"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target tintora tintora-name -j 2
+fi
+
+[[ -f $build/CMakeCache.txt ]] || die "no build tree at $build"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || die "no project version in $build/CMakeCache.txt"
+
+[[ -n $tintora ]] || tintora=$build/ui/tintora.exe
+[[ -n $namer ]] || namer=$build/tools/tintora-name.exe
+readme=$repo/README.md
+licence=$repo/LICENSE
+ofl=$repo/resources/fonts/OFL.txt
+for f in "$tintora" "$namer" "$readme" "$licence" "$ofl"; do
+  [[ -f $f ]] || die "missing $f"
+done
+
+name=tintora-$version-win64
+stage=$build/package/$name
+rm -rf "$build/package"
+mkdir -p "$stage"
+cp "$tintora" "$stage/tintora.exe"
+cp "$namer" "$stage/tintora-name.exe"
+cp "$readme" "$licence" "$ofl" "$stage/"
+
+# Same inputs, same archive: fixed timestamps and order, no extra attributes.
+stamp=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+find "$stage" -exec touch -h -d "@$stamp" {} +
+zip_out=$build/$name.zip
+rm -f "$zip_out"
+(cd "$build/package" && find "$name" -print | LC_ALL=C sort | TZ=UTC zip -q -X -D "$zip_out" -@)
+echo "package: $zip_out"
+
+setup_out=$build/tintora-$version-setup.exe
+rm -f "$setup_out"
+makensis -V2 -NOCD "-DVERSION=$version" "-DSTAGE_DIR=$stage" "-DOUT_FILE=$setup_out" \
+  scripts/installer.nsi >"$build/package/makensis.log" 2>&1 ||
+  { cat "$build/package/makensis.log" >&2; die "makensis failed"; }
+echo "package: $setup_out"
