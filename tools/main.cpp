@@ -4,5 +4,10 @@
 #include "namer_cli.h"
 
 int main(int argc, char** argv) {
+  // Answers are flushed whenever the namer is about to wait for input, so a
+  // large buffer costs no responsiveness; the C runtime's default on Windows
+  // writes almost line by line.
+  static char buffer[1 << 16];
+  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   return tintora::RunNamer(argc, argv, stdin, stdout, stderr);
 }

@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "colour_pipeline.h"
 
 namespace tintora {
@@ -107,10 +113,23 @@ void PrintUsage(std::FILE* out) {
                kProgramName);
 }
 
+// Reads whatever input is available now, up to 'size' bytes, straight from
+// the descriptor: the namer then knows when it is about to wait for more, and
+// flushes its answers exactly then. Returns 0 at the end of the input.
+std::size_t ReadAvailable(std::FILE* in, char* buffer, std::size_t size) {
+#ifdef _WIN32
+  const int got = _read(_fileno(in), buffer, static_cast<unsigned>(size));
+#else
+  const ssize_t got = read(fileno(in), buffer, size);
+#endif
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
 // Answers one token; returns false for a bad colour (already reported).
 bool Answer(std::string_view token, long lineNumber, std::FILE* out, std::FILE* err) {
   ColorRef color = 0;
   if (!ParseColorToken(token, &color)) {
+    std::fflush(out);  // keep answers and complaints in order on a shared terminal
     const std::string shown = DescribeToken(Trim(token));
     if (lineNumber > 0)
       std::fprintf(err, "%s: line %ld: not a colour: \"%s\"\n", kProgramName, lineNumber, shown.c_str());
@@ -200,34 +219,38 @@ int RunNamer(int argc, const char* const* argv, std::FILE* in, std::FILE* out, s
   }
 
   if (!anyColourArgument) {
-    // Stream: each answer is flushed before the next line is read, so the
-    // namer can serve as a co-process.
     std::string line;
     bool overlong = false;
     long lineNumber = 0;
+    char chunk[65536];
     for (;;) {
-      const int c = std::getc(in);
-      if (c != EOF && c != '\n') {
-        if (line.size() < kMaxKeptLine)
-          line += static_cast<char>(c);
-        else
-          overlong = true;
-        continue;
+      std::fflush(out);  // answer everything read so far before waiting for more
+      const std::size_t got = ReadAvailable(in, chunk, sizeof chunk);
+      for (std::size_t i = 0; i <= got; ++i) {
+        const bool atEnd = i == got;
+        if (atEnd && got != 0) break;  // the chunk is used up; read the next one
+        const char c = atEnd ? '\n' : chunk[i];
+        if (c != '\n') {
+          if (line.size() < kMaxKeptLine)
+            line += c;
+          else
+            overlong = true;
+          continue;
+        }
+        if (atEnd && line.empty() && !overlong) break;  // nothing after the last line end
+        ++lineNumber;
+        if (overlong) {
+          // Longer than any colour can be, whatever it holds.
+          std::fprintf(err, "%s: line %ld: not a colour: \"%s\"\n", kProgramName, lineNumber,
+                       DescribeToken(line + "...").c_str());
+          anyBad = true;
+        } else if (!Trim(line).empty() && !Answer(line, lineNumber, out, err)) {
+          anyBad = true;
+        }
+        line.clear();
+        overlong = false;
       }
-      if (c == EOF && line.empty() && !overlong) break;
-      ++lineNumber;
-      if (overlong) {
-        // Longer than any colour can be, whatever it holds.
-        std::fprintf(err, "%s: line %ld: not a colour: \"%s\"\n", kProgramName, lineNumber,
-                     DescribeToken(line + "...").c_str());
-        anyBad = true;
-      } else if (!Trim(line).empty()) {
-        if (!Answer(line, lineNumber, out, err)) anyBad = true;
-        std::fflush(out);
-      }
-      line.clear();
-      overlong = false;
-      if (c == EOF) break;
+      if (got == 0) break;
     }
   }
 
