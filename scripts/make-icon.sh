@@ -57,12 +57,13 @@ draw_size() {
     h = w / 2
     top = int(s * 0.16 + 0.5); bot = s - top          # outer edges
     yt = top + h; yb = bot - h; ym = s / 2
-    xl = h; xr = s - h
-    xs = int(s * 0.34 + 0.5) + h                      # shoulder of the tag
+    m = (s >= 48) ? int(s / 32) : 0                   # side margin of large sizes
+    xl = m + h; xr = s - m - h
+    xs = m + int(s * 0.33 + 0.5) + h                  # shoulder of the tag
     r  = s * 0.13; if (r < 1.5) r = 1.5               # right corner radius
     # Stripes fill the body from just past the shoulder to the inner right
     # edge, in three equal whole-pixel widths.
-    inner = s - w
+    inner = s - m - w
     sw = int((inner - (xs + h)) / 3); x0 = inner - 3 * sw
     hole_r = (s >= 40) ? s * 0.055 : s * 0.075
     hx = (xl + xs) / 2 + s * 0.035
