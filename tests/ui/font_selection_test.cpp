@@ -68,12 +68,19 @@ HFONT Request(const wchar_t* face, int height, int weight) {
                      FF_MODERN | DEFAULT_PITCH, face);
 }
 
+// For messages only: the names are ASCII.
+std::string Narrow(const std::wstring& text) {
+  std::string narrow;
+  for (wchar_t c : text) narrow.push_back(static_cast<char>(c < 0x80 ? c : L'?'));
+  return narrow;
+}
+
 std::string Describe(const SelectedFace& s) {
   std::wstring text = L"face '" + s.face + L"', full name '" + s.fullName + L"', style '" +
                       s.style + L"', weight " + std::to_wstring(s.weight) +
                       L", average width " + std::to_wstring(s.aveCharWidth) + L", overhang " +
                       std::to_wstring(s.overhang);
-  return std::string(text.begin(), text.end());
+  return Narrow(text);
 }
 
 class EmbeddedFaces : public ::testing::Environment {
@@ -175,9 +182,8 @@ TEST(LabelFontSelection, AlternativeRequestsForTheRecord) {
     HFONT font = Request(a.face, 30, a.weight);
     const SelectedFace selected = Inspect(font);
     DeleteObject(font);
-    std::wstring asked(a.face);
-    std::printf("asked '%s' %d -> %s\n", std::string(asked.begin(), asked.end()).c_str(),
-                a.weight, Describe(selected).c_str());
+    std::printf("asked '%s' %d -> %s\n", Narrow(a.face).c_str(), a.weight,
+                Describe(selected).c_str());
   }
   SUCCEED();
 }
