@@ -203,10 +203,11 @@ class Screen:
 # OCR
 
 
-def ocr_text(image, ink, background, scales=(4, 6, 3)):
+def ocr_text(image, ink, background, scales=(4, 6, 3), expected=None):
     """Reads one line of text from a label crop. Pixels nearer the ink colour
     than the background become black on white, so light and dark text read
-    the same; several scales are tried. Returns the list of readings."""
+    the same; several scales are tried, until one reads the expected text
+    when that is given. Returns the list of readings."""
     tesseract = shutil.which("tesseract")
     if tesseract is None:
         raise E2EFailure("tesseract is not installed")
@@ -228,6 +229,8 @@ def ocr_text(image, ink, background, scales=(4, 6, 3)):
             result = subprocess.run([tesseract, path, "stdout", "--psm", "7", "-l", "eng"],
                                     capture_output=True, text=True, timeout=60)
             readings.append(" ".join(result.stdout.split()))
+            if expected is not None and readings[-1] == expected:
+                break
     return readings
 
 

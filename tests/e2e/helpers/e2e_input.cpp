@@ -38,6 +38,19 @@ bool SendKey(WORD vk, bool up) {
   return SendInput(1, &input, sizeof(INPUT)) == 1;
 }
 
+// Waits briefly until the cursor shows the target: the position that
+// GetCursorPos reports may lag behind the injected event.
+bool CursorReaches(LONG x, LONG y, POINT* now) {
+  for (int poll = 0; poll < 25; ++poll) {
+    GetCursorPos(now);
+    if (now->x == x && now->y == y) {
+      return true;
+    }
+    Sleep(4);
+  }
+  return false;
+}
+
 // Absolute coordinates are normalised to 0..65535 over the primary screen;
 // the rounding differs between systems, so the move is checked and then
 // corrected with small relative steps.
@@ -52,17 +65,14 @@ bool MoveTo(LONG x, LONG y) {
   if (!SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, nx, ny, 0)) {
     return false;
   }
+  POINT now{};
   for (int attempt = 0; attempt < 4; ++attempt) {
-    POINT now{};
-    GetCursorPos(&now);
-    if (now.x == x && now.y == y) {
+    if (CursorReaches(x, y, &now)) {
       return true;
     }
     SendMouse(MOUSEEVENTF_MOVE, x - now.x, y - now.y, 0);
   }
-  POINT now{};
-  GetCursorPos(&now);
-  return now.x == x && now.y == y;
+  return CursorReaches(x, y, &now);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 //   window [--wait MS] [--gone MS]   the label's rects, region, styles, process
 //   metrics [--font PATH]... [--dpi N]
 //                                    reference font metrics and derived sizes
-//   render --out FILE.bmp --rgb rrggbb --name T [--qual T] [--dpi N] [--font PATH]...
+//     (metrics and render take --name-font FACE WEIGHT and --qualifier-font FACE WEIGHT
+//      to change the font requests; the defaults select the Black and the Bold face)
+//   render --out FILE.bmp --rgb rrggbb --name T [--qual T] [--dpi N] [--size W H] [--font PATH]...
 //                                    the label as it should look, as a BMP
 //   dpichanged DPI X Y [W H]         sends WM_DPICHANGED with a suggested rect
 //   close                            posts WM_CLOSE to the label
@@ -34,7 +36,20 @@ using tintora::e2e::ParseLong;
 const wchar_t kSettingsKey[] = L"SOFTWARE\\MossVane\\Tintora";
 const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-const wchar_t kFace[] = L"Encode Sans Condensed";
+// GDI knows the Black file by its legacy family "Encode Sans Condensed Black"
+// (style Regular): that family at normal weight gives the Black face as it
+// is, while "Encode Sans Condensed" at 900 would give the Bold file. The label
+// shows its name in the Black face and its qualifier in the Bold one, so the
+// requests that select exactly those faces are the defaults here.
+const wchar_t kBlackFamily[] = L"Encode Sans Condensed Black";
+const wchar_t kBoldFamily[] = L"Encode Sans Condensed";
+
+struct FontChoice {
+  std::wstring face;
+  long weight;
+};
+FontChoice g_name_font{kBlackFamily, 400};
+FontChoice g_qualifier_font{kBoldFamily, 700};
 
 struct Options {
   std::vector<std::wstring> positional;
@@ -42,6 +57,8 @@ struct Options {
   long wait_ms = 0;
   long gone_ms = -1;
   long dpi = 96;
+  long width = 0;
+  long height = 0;
   bool dismiss = false;
   std::wstring out;
   std::wstring name;
@@ -59,6 +76,17 @@ bool ParseOptions(const std::vector<std::wstring>& words, Options* options) {
       if (!ParseLong(words[++i], &options->gone_ms)) return false;
     } else if (w == L"--dpi" && has_value) {
       if (!ParseLong(words[++i], &options->dpi) || options->dpi <= 0) return false;
+    } else if (w == L"--size" && i + 2 < words.size()) {
+      if (!ParseLong(words[i + 1], &options->width) || !ParseLong(words[i + 2], &options->height)) return false;
+      i += 2;
+    } else if (w == L"--name-font" && i + 2 < words.size()) {
+      g_name_font.face = words[i + 1];
+      if (!ParseLong(words[i + 2], &g_name_font.weight)) return false;
+      i += 2;
+    } else if (w == L"--qualifier-font" && i + 2 < words.size()) {
+      g_qualifier_font.face = words[i + 1];
+      if (!ParseLong(words[i + 2], &g_qualifier_font.weight)) return false;
+      i += 2;
     } else if (w == L"--font" && has_value) {
       options->fonts.push_back(words[++i]);
     } else if (w == L"--out" && has_value) {
@@ -182,8 +210,9 @@ struct Reference {
 Reference MeasureReference(long dpi) {
   Reference ref;
   HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
-  HFONT font = CreateFontW(0, 0, 0, 0, 900, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FF_MODERN | DEFAULT_PITCH, kFace);
+  HFONT font = CreateFontW(0, 0, 0, 0, static_cast<int>(g_name_font.weight), FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                           g_name_font.face.c_str());
   HGDIOBJ previous = SelectObject(ic, font);
   GetTextMetricsW(ic, &ref.tm);
   wchar_t face[LF_FACESIZE + 1] = {};
@@ -235,9 +264,10 @@ COLORREF MakeColour(int r, int g, int b) {
          (static_cast<COLORREF>(b & 0xFF) << 16);
 }
 
-HFONT LabelFont(int height, int weight) {
-  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, FF_MODERN | DEFAULT_PITCH, kFace);
+HFONT LabelFont(int height, const FontChoice& choice) {
+  return CreateFontW(height, 0, 0, 0, static_cast<int>(choice.weight), FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, FF_MODERN | DEFAULT_PITCH,
+                     choice.face.c_str());
 }
 
 bool WriteBmp(const std::wstring& path, const BYTE* pixels, int width, int height) {
@@ -281,8 +311,10 @@ int CmdRender(const Options& options) {
   if (options.out.empty()) return Fail("render needs --out FILE.bmp");
   const int faces = RegisterFonts(options.fonts);
   const Reference ref = MeasureReference(options.dpi);
-  const int width = ref.scaled_width;
-  const int height = ref.label_height;
+  // The label paints into its region's box; the caller passes the box it
+  // found, the region's own size being checked apart.
+  const int width = options.width > 0 ? static_cast<int>(options.width) : ref.scaled_width;
+  const int height = options.height > 0 ? static_cast<int>(options.height) : ref.label_height;
   if (width <= 0 || height <= 0) return Fail("render: empty label size");
 
   BITMAPINFO bmi{};
@@ -317,8 +349,8 @@ int CmdRender(const Options& options) {
   SetBkMode(memory, TRANSPARENT);
   SetTextColor(memory, MakeColour(grey, grey, grey));
 
-  HFONT name_font = LabelFont(ref.label_height, 900);
-  HFONT qualifier_font = LabelFont(ref.qualifier_height, 700);
+  HFONT name_font = LabelFont(ref.label_height, g_name_font);
+  HFONT qualifier_font = LabelFont(ref.qualifier_height, g_qualifier_font);
   HGDIOBJ old_font = SelectObject(memory, name_font);
   RECT name_rect{0, 0, 0, 0};
   DrawTextW(memory, options.name.c_str(), -1, &name_rect, DT_CALCRECT);
@@ -363,6 +395,10 @@ int CmdRender(const Options& options) {
       .Int("height", height)
       .Int("name_width", nw)
       .Int("qualifier_width", qw)
+      .Int("ave_char_width", ave)
+      .Int("descent", ref.tm.tmDescent)
+      .Int("name_font_height", ref.label_height)
+      .Int("qualifier_font_height", ref.qualifier_height)
       .Int("grey", grey)
       .Print();
   return written ? 0 : 1;
@@ -582,8 +618,42 @@ int CmdPixel(const Options& options) {
   }
   HDC screen = GetDC(nullptr);
   const COLORREF colour = GetPixel(screen, x, y);
+  // The same pixel read the way the label samples: an 11 x 11 block copied
+  // into a DIB section, its centre pixel taken.
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = 11;
+  bmi.bmiHeader.biHeight = 11;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  HDC memory = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP block = CreateDIBSection(memory, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  int br = -1;
+  int bg = -1;
+  int bb = -1;
+  if (block != nullptr && bits != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, block);
+    BitBlt(memory, 0, 0, 11, 11, screen, x - 5, y - 5, SRCCOPY);
+    GdiFlush();
+    const BYTE* centre = static_cast<const BYTE*>(bits) + 240;
+    bb = centre[0];
+    bg = centre[1];
+    br = centre[2];
+    SelectObject(memory, previous);
+    DeleteObject(block);
+  }
+  DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  JsonLine().Int("r", GetRValue(colour)).Int("g", GetGValue(colour)).Int("b", GetBValue(colour)).Print();
+  JsonLine()
+      .Int("r", GetRValue(colour))
+      .Int("g", GetGValue(colour))
+      .Int("b", GetBValue(colour))
+      .Int("block_r", br)
+      .Int("block_g", bg)
+      .Int("block_b", bb)
+      .Print();
   return 0;
 }
 
