@@ -1,6 +1,7 @@
 // tintora-patches.exe: a full-screen window of three flat colours (left
 // patch, right patch, marker strip) for the mouse injector to move over.
-// It is not top-most, so the label stays visible above it.
+// It is not top-most, so the label stays visible above it. A console
+// program, so that it can say on stdout when it has painted.
 //
 //   tintora-patches.exe [--left RRGGBB] [--right RRGGBB] [--marker RRGGBB] [--seconds N]
 #include <windows.h>
@@ -70,7 +71,8 @@ std::string Narrow(const wchar_t* text) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int wmain() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   long long seconds = 0;
@@ -104,6 +106,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Below every other window, so the label and the sink stay visible.
   SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   UpdateWindow(window);
+  GdiFlush();
+  // Windows shown before this full-screen one may not be drawn over it in a
+  // Wine virtual desktop, so the scripts start the label only after this line.
+  std::printf("ready\n");
+  std::fflush(stdout);
   if (seconds > 0 && seconds < 86400) SetTimer(window, 1, static_cast<UINT>(seconds * 1000), nullptr);
 
   MSG msg;

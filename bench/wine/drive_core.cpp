@@ -126,6 +126,8 @@ bool ParseInjectOptions(const std::vector<std::string>& args, InjectOptions* opt
       o.needLabel = false;
     } else if (a == "--sink") {
       o.needSink = true;
+    } else if (a == "--lockstep") {
+      o.lockstep = true;
     } else if (a == "--events" || a == "--sync-every" || a == "--ping-every" || a == "--warmup" ||
                a == "--sync-timeout-ms") {
       if (!value(&v)) return false;
@@ -186,6 +188,10 @@ bool ParseInjectOptions(const std::vector<std::string>& args, InjectOptions* opt
       *error = "unknown argument: " + a;
       return false;
     }
+  }
+  if (o.lockstep && (o.colour != ColourMode::kChange || !o.needLabel)) {
+    *error = "--lockstep needs --mode change and a label";
+    return false;
   }
   if (o.leftRgb == o.rightRgb || o.leftRgb == o.markerRgb || o.rightRgb == o.markerRgb) {
     *error = "the three patch colours must differ";

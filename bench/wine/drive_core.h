@@ -60,6 +60,11 @@ struct InjectOptions {
   int syncTimeoutMs = 60000;    // how long the label may take to catch up
   bool needLabel = true;        // false: no label is running (sink-only phase)
   bool needSink = false;        // true: wait for the raw-input sink to count all
+  // Wait after every event until the label shows its colour. The label reads
+  // the pointer afresh when it handles an event, so events that queue up
+  // while it is busy all sample wherever the pointer is by then; lock-step
+  // makes every event sample, compute and repaint (kChange only).
+  bool lockstep = false;
   std::uint32_t leftRgb = 0xC83228;    // patch colours as 0xRRGGBB
   std::uint32_t rightRgb = 0x2864C8;
   std::uint32_t markerRgb = 0x28B43C;

@@ -16,6 +16,8 @@
 // patch not found), 3 the label stopped answering or fell behind, 4 the
 // label's memory grew after warm-up.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <psapi.h>
 #include <shellapi.h>
 
@@ -51,6 +53,8 @@ struct Session {
   double maxPingMs = 0.0;
   long long syncFailures = 0;
   double maxSyncMs = 0.0;
+  double maxStepMs = 0.0;  // longest lock-step wait
+  long long resent = 0;    // moves sent again after an echo undid them
   bool gdiImplemented = true;
   std::vector<Sample> pagefile, workingSet, gdi, user;
 };
@@ -115,21 +119,36 @@ bool SendMove(Session& s, Point to) {
   return true;
 }
 
-bool WaitForLabelColour(Session& s, std::uint32_t rgb) {
+// Under Wine in a virtual desktop every SendInput move warps the X pointer,
+// and the X server's echo of that warp comes back as a second mouse event.
+// When the echo of an earlier move arrives late, it puts the pointer back
+// for a moment, and the label may sample there. So when the label has not
+// shown the colour after a while, send the move to `target` again (counted
+// as resent; each resend is one more raw event for the label).
+bool WaitForLabelColour(Session& s, std::uint32_t rgb, Point target, bool isSync) {
   LARGE_INTEGER from;
   QueryPerformanceCounter(&from);
+  double nextResendMs = 100.0;
   for (;;) {
     if (ScreenRgb(s, s.probe.x, s.probe.y) == rgb) break;
-    if (MillisecondsSince(s, from) > s.options.syncTimeoutMs) {
+    const double waited = MillisecondsSince(s, from);
+    if (waited > s.options.syncTimeoutMs) {
       ++s.syncFailures;
-      std::printf("error=the label did not show the marker colour within %d ms after %lld events\n",
+      std::printf("error=the label did not show %06X within %d ms after %lld events\n", rgb,
                   s.options.syncTimeoutMs, s.sent);
       return false;
+    }
+    if (waited > nextResendMs) {
+      nextResendMs = waited + 100.0;
+      POINT at{};
+      if (GetCursorPos(&at)) s.current = Point{at.x, at.y};  // relative moves start from here
+      if (SendMove(s, target)) ++s.resent;
     }
     Sleep(1);
   }
   const double waited = MillisecondsSince(s, from);
-  if (waited > s.maxSyncMs) s.maxSyncMs = waited;
+  if (isSync && waited > s.maxSyncMs) s.maxSyncMs = waited;
+  if (!isSync && waited > s.maxStepMs) s.maxStepMs = waited;
   return true;
 }
 
@@ -199,7 +218,7 @@ bool Sync(Session& s, long long events) {
   LARGE_INTEGER from;
   QueryPerformanceCounter(&from);
   bool ok = true;
-  if (s.label != nullptr) ok = WaitForLabelColour(s, s.options.markerRgb) && ok;
+  if (s.label != nullptr) ok = WaitForLabelColour(s, s.options.markerRgb, s.marker, true) && ok;
   if (s.sink != nullptr) ok = WaitForSink(s, s.sinkBase + s.sent) && ok;
   Checkpoint(s, events, MillisecondsSince(s, from));
   return ok;
@@ -266,8 +285,8 @@ int Run(Session& s) {
     std::printf("error=the patches are not on the screen in the expected colours\n");
     return 2;
   }
-  std::printf("points=%d,%d %d,%d marker=%d,%d mode=%s move=%s rate=%.0f\n", s.first.x, s.first.y, s.second.x,
-              s.second.y, s.marker.x, s.marker.y, change ? "change" : "same",
+  std::printf("points=%d,%d %d,%d marker=%d,%d mode=%s%s move=%s rate=%.0f\n", s.first.x, s.first.y, s.second.x,
+              s.second.y, s.marker.x, s.marker.y, change ? "change" : "same", o.lockstep ? " lockstep" : "",
               o.move == MoveMode::kAbsolute ? "absolute" : "relative", o.rate);
 
   QueryPerformanceFrequency(&s.frequency);
@@ -332,6 +351,11 @@ int Run(Session& s) {
     }
     ++inStretch;
     ++events;
+    const bool toFirst = t == Target::kFirst;
+    if (o.lockstep && !WaitForLabelColour(s, toFirst ? o.leftRgb : secondRgb, toFirst ? s.first : s.second, false)) {
+      failure = 3;
+      break;
+    }
     if (s.label != nullptr && o.pingEvery > 0 && events % o.pingEvery == 0) Ping(s);
   }
   const double elapsedMs = MillisecondsSince(s, s.start);
@@ -351,9 +375,11 @@ int Run(Session& s) {
   if (s.label != nullptr) {
     std::printf("pings_ok=%lld\npings_failed=%lld\nmax_ping_ms=%.1f\n", s.pingsOk, s.pingsFailed, s.maxPingMs);
     std::printf("max_sync_ms=%.1f\n", s.maxSyncMs);
+    if (o.lockstep) std::printf("max_lockstep_ms=%.1f\n", s.maxStepMs);
   }
   if (s.sink != nullptr) std::printf("sink_count=%lld\n", SinkCount(s) - s.sinkBase);
   std::printf("sync_failures=%lld\n", s.syncFailures);
+  std::printf("moves_resent=%lld\n", s.resent);
 
   // Flat after warm-up: allow max(1 MiB, 2 %) over the first figure after it.
   constexpr long long kSlackKiB = 1024;
@@ -384,6 +410,8 @@ std::string Narrow(const wchar_t* text) {
 }  // namespace
 
 int wmain() {
+  // Plain \n line ends, and each line out at once: the scripts read along.
+  _setmode(_fileno(stdout), _O_BINARY);
   std::setvbuf(stdout, nullptr, _IOLBF, 4096);
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -397,7 +425,7 @@ int wmain() {
     std::printf("error=%s\n", error.c_str());
     std::printf("usage: tintora-inject.exe [--events N] [--mode change|same] [--move absolute|relative]\n"
                 "       [--rate EVENTS_PER_S (0: unpaced)] [--sync-every N] [--ping-every N] [--warmup N]\n"
-                "       [--sink] [--no-label] [--left RRGGBB] [--right RRGGBB] [--marker RRGGBB]\n");
+                "       [--lockstep] [--sink] [--no-label] [--left RRGGBB] [--right RRGGBB] [--marker RRGGBB]\n");
     return 1;
   }
   const int rc = Run(s);

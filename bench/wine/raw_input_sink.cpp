@@ -9,6 +9,7 @@
 // A sent message kQueryCount answers the number of WM_INPUT messages so far.
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 
 namespace {
@@ -45,7 +46,9 @@ LRESULT CALLBACK SinkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+int wmain() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  const wchar_t* commandLine = GetCommandLineW();
   gReadData = commandLine != nullptr && std::wcsstr(commandLine, L"--read") != nullptr;
   WNDCLASSW wc{};
   wc.lpfnWndProc = SinkWindowProc;
@@ -70,6 +73,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   device.dwFlags = RIDEV_INPUTSINK;
   device.hwndTarget = window;
   if (!RegisterRawInputDevices(&device, 1, sizeof device)) return 4;
+  std::printf("ready\n");
+  std::fflush(stdout);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

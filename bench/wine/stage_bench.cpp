@@ -11,6 +11,8 @@
 // Output: one line per stage, "stage=<name> us_per_call=<median> min=<min>
 // calls=<n>", the median and minimum over five batches.
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -192,6 +194,8 @@ void RunPipeline(int i) {
 }  // namespace
 
 int wmain() {
+  // Plain \n line ends, and each line out at once: the scripts read along.
+  _setmode(_fileno(stdout), _O_BINARY);
   std::setvbuf(stdout, nullptr, _IOLBF, 4096);
   QueryPerformanceFrequency(&gFrequency);
   int argc = 0;

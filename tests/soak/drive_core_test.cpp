@@ -97,6 +97,9 @@ TEST(ParseInjectOptionsTest, ReadsEveryOption) {
   EXPECT_FALSE(o.needLabel);
   EXPECT_EQ(o.leftRgb, 0x112233u);
   EXPECT_EQ(o.syncTimeoutMs, 9000);
+  EXPECT_FALSE(o.lockstep);
+  ASSERT_TRUE(ParseInjectOptions({"--lockstep"}, &o, &error)) << error;
+  EXPECT_TRUE(o.lockstep);
 }
 
 TEST(ParseInjectOptionsTest, RejectsBadInputWithAReason) {
@@ -105,6 +108,8 @@ TEST(ParseInjectOptionsTest, RejectsBadInputWithAReason) {
       {"--events", "99999999999999999999"}, {"--rate", "-1"}, {"--rate", "fast"}, {"--mode", "other"},
       {"--move", "teleport"}, {"--left", "red"},        {"--left", "2864C8", "--right", "2864C8"},
       {"--frobnicate"},       {"--sync-timeout-ms", "0"},
+      {"--lockstep", "--mode", "same"},  // nothing visible to wait for
+      {"--lockstep", "--no-label"},
   };
   for (const auto& args : bad) {
     InjectOptions o;
