@@ -97,6 +97,31 @@ LRESULT HandleDestroy(HWND window) {
 
 }  // namespace
 
+bool RegisterLabelClass(HINSTANCE instance) {
+  WNDCLASSW windowClass = {};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = LabelWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kAppIconResourceId));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  windowClass.lpszClassName = kLabelClassName;
+  return RegisterClassW(&windowClass) != 0;
+}
+
+HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size) {
+  HWND window = CreateWindowExW(WS_EX_TOPMOST, kLabelClassName, kLabelClassName, WS_SYSMENU,
+                                CW_USEDEFAULT, CW_USEDEFAULT, size.width, size.height, nullptr,
+                                nullptr, instance, nullptr);
+  if (window == nullptr) return nullptr;
+  SetWindowLongW(window, GWL_STYLE, WS_SYSMENU);
+  // The system caches the frame: without a frame change the caption keeps
+  // its room and the region would show it instead of the label.
+  SetWindowPos(window, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  return window;
+}
+
 UINT MonitorDpiForWindow(HWND window) {
   UINT dpiX = kDefaultDpi;
   UINT dpiY = kDefaultDpi;

@@ -55,6 +55,14 @@ bool RemovePrivateFont(HANDLE handle);
 
 // ---- Window lifetime (label_window.cpp) ----
 
+// Registers the window class "Tintora" with LabelWindowProc; false when the
+// class cannot be registered.
+bool RegisterLabelClass(HINSTANCE instance);
+
+// Creates the top-most label window (WM_CREATE runs inside) and takes away
+// its caption and border. Null when the window cannot be created.
+HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size);
+
 // Effective DPI of the window's monitor; 96 when the query is unavailable or
 // fails.
 UINT MonitorDpiForWindow(HWND window);

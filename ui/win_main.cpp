@@ -35,15 +35,7 @@ void ReleaseEmbeddedFaces() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   RestrictDllSearchPath();
 
-  WNDCLASSW windowClass = {};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = tintora::LabelWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(tintora::kAppIconResourceId));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  windowClass.lpszClassName = tintora::kLabelClassName;
-  if (RegisterClassW(&windowClass) == 0) {
+  if (!tintora::RegisterLabelClass(instance)) {
     MessageBoxW(nullptr, L"This program requires Windows NT!", tintora::kLabelClassName,
                 MB_ICONERROR);
     return 0;
@@ -59,10 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     return kExitNoMetrics;
   }
 
-  tintora::LabelWindow = CreateWindowExW(WS_EX_TOPMOST, tintora::kLabelClassName,
-                                         tintora::kLabelClassName, WS_SYSMENU, CW_USEDEFAULT,
-                                         CW_USEDEFAULT, size.width, size.height, nullptr,
-                                         nullptr, instance, nullptr);
+  tintora::LabelWindow = tintora::CreateLabelWindow(instance, size);
   if (tintora::LabelWindow == nullptr) {
     // A window that failed after WM_CREATE has already released its fonts and
     // faces in WM_DESTROY; whatever is left goes now.
@@ -71,11 +60,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     return kExitNoWindow;
   }
 
-  SetWindowLongW(tintora::LabelWindow, GWL_STYLE, WS_SYSMENU);
-  // The system caches the frame: without a frame change the caption keeps
-  // its room and the region would show it instead of the label.
-  SetWindowPos(tintora::LabelWindow, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   ShowWindow(tintora::LabelWindow, showCommand);
   UpdateWindow(tintora::LabelWindow);
   tintora::RegisterRawMouseInput(tintora::LabelWindow);
