@@ -203,33 +203,50 @@ class Screen:
 # OCR
 
 
-def ocr_text(image, ink, background, scales=(4, 6, 3), expected=None):
-    """Reads one line of text from a label crop. Pixels nearer the ink colour
-    than the background become black on white, so light and dark text read
-    the same; several scales are tried, until one reads the expected text
-    when that is given. Returns the list of readings."""
+def _text_as_dark_on_light(image, ink, background, binary):
+    """Each pixel's place between the background and the ink colour, as a
+    grey from white (background) to black (ink), so that light and dark
+    texts on any colour read alike."""
+    axis = [a - b for a, b in zip(ink, background)]
+    length = sum(a * a for a in axis) or 1
+    out = bytearray()
+    for i in range(0, len(image.data), 3):
+        t = sum((image.data[i + k] - background[k]) * axis[k] for k in range(3)) / length
+        t = min(1.0, max(0.0, t))
+        if binary:
+            t = 1.0 if t >= 0.5 else 0.0
+        level = int(round(255 * (1 - t)))
+        out += bytes((level, level, level))
+    return Image(image.width, image.height, bytes(out))
+
+
+def ocr_text(image, ink, background, scales=None, expected=None):
+    """Reads one line of text from a label crop, trying the text both in its
+    antialiased greys and thresholded, at several scales, until one reading
+    equals the expected text when that is given. Returns the readings."""
     tesseract = shutil.which("tesseract")
     if tesseract is None:
         raise E2EFailure("tesseract is not installed")
-    mono = bytearray()
-    for i in range(0, len(image.data), 3):
-        p = image.data[i:i + 3]
-        d_ink = sum((a - b) ** 2 for a, b in zip(p, ink))
-        d_bg = sum((a - b) ** 2 for a, b in zip(p, background))
-        mono += b"\x00\x00\x00" if d_ink < d_bg else b"\xff\xff\xff"
-    plain = Image(image.width, image.height, bytes(mono))
+    if scales is None:
+        # Tesseract reads lines best when they are about 80 pixels high.
+        candidates = (1, 1.5, 2, 3, 4, 6, 8)
+        scales = sorted(candidates, key=lambda s: abs(image.height * s - 80))[:4]
+    variants = [(False, scale) for scale in scales] + [(True, scale) for scale in scales]
+    prepared = {}
     readings = []
     with tempfile.TemporaryDirectory() as work:
-        for scale in scales:
-            path = os.path.join(work, "line%d.png" % scale)
+        for binary, scale in variants:
+            if binary not in prepared:
+                prepared[binary] = _text_as_dark_on_light(image, ink, background, binary)
+            path = os.path.join(work, "line.png")
             # A white margin helps tesseract find the line.
-            subprocess.run([convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "6",
-                            "-filter", "triangle", "-resize", "%d%%" % (scale * 100), path],
-                           input=plain.to_ppm(), check=True, timeout=60)
+            subprocess.run([convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "10",
+                            "-filter", "triangle", "-resize", "%d%%" % int(scale * 100), path],
+                           input=prepared[binary].to_ppm(), check=True, timeout=60)
             result = subprocess.run([tesseract, path, "stdout", "--psm", "7", "-l", "eng"],
                                     capture_output=True, text=True, timeout=60)
             readings.append(" ".join(result.stdout.split()))
-            if expected is not None and readings[-1] == expected:
+            if expected is None or readings[-1] == expected:
                 break
     return readings
 

@@ -310,7 +310,7 @@ class Context:
             split = x0 + max(1, min(width - 1, width - m - qw + h // 2))
             name_readings = ocr_text(shot.crop(x0 + 1, y0 + 1, split, y0 + height - 1), ink_rgb, rgb, expected=name)
             qualifier_readings = ocr_text(shot.crop(split, y0 + 1, x0 + width - 1, y0 + height - 1), ink_rgb, rgb,
-                                          scales=(8, 6, 4), expected=qualifier)
+                                          expected=qualifier)
             readings = [name_readings[-1] + " " + qualifier_readings[-1]]
             if name not in name_readings:
                 failures.append("OCR read the name as %s, expected %r" % (name_readings, name))
@@ -328,19 +328,19 @@ class Context:
             texts = run.samples()
             if rgb not in texts:
                 failures.append("no debugger line 'R: %d G: %d B: %d - '" % rgb)
-        print("  %s: %r fill %s frame %s grey %d, %d px off the reference, OCR %s" %
-              (tag, expected, fill, frame, grey, differing, readings[0] if readings else ""))
+        print("  %s: %r fill %s frame %s grey %d, %d px off the reference, OCR %r" %
+              (tag, expected, fill, frame, grey, differing, readings[-1] if readings else ""))
         check(not failures, "%s (%s): %s" % (tag, expected, "; ".join(failures)))
         return shot
 
-    def check_window_shape(self, info, dpi, at_start=True):
+    def check_window_shape(self, info, dpi):
         """Size and region from the measured reference metrics."""
         m = self.metrics(dpi)
-        scale = m["scale"]
-        # The window is created BaseWidth wide; the system keeps an overlapped
-        # window at least SM_CXMINTRACK wide, and start-up scales what it got.
-        created = max(m["base_width"], m["cxmintrack"]) if at_start else m["base_width"]
-        width = int(created * scale) if at_start else m["scaled_width"]
+        width = m["scaled_width"]
+        # What start-up would give if the system's minimum width of an
+        # overlapped window (SM_CXMINTRACK) widened the window before it was
+        # scaled: named in the message when that is what happened.
+        clamped = int(max(m["base_width"], m["cxmintrack"]) * m["scale"])
         region = info["region"]
         print("  metrics at %d DPI: face %s tmHeight %d tmInternalLeading %d tmAveCharWidth %d tmDescent %d; "
               "BaseWidth %d, width %d, LabelHeight %d, qualifier font %d; window %s region %s" %
@@ -350,7 +350,12 @@ class Context:
         check(region[0] == 0 and region[1] == 0, "the region starts at %s, not at the window's corner" % region[:2])
         check(region[3] == m["label_height"], "region height %d, expected LabelHeight %d" %
               (region[3], m["label_height"]))
-        check(region[2] == width, "region width %d, expected %d" % (region[2], width))
+        if region[2] != width and region[2] == clamped:
+            raise E2EFailure("region width %d, expected BaseWidth x UiScale = %d: %d is the system's minimum "
+                             "width of an overlapped window (%d) scaled by %.2f, so the window was widened "
+                             "to that minimum before start-up scaled it" %
+                             (region[2], width, clamped, m["cxmintrack"], m["scale"]))
+        check(region[2] == width, "region width %d, expected BaseWidth x UiScale = %d" % (region[2], width))
         rect = info["rect"]
         check(rect[2] - rect[0] >= width, "window narrower (%d) than its region" % (rect[2] - rect[0]))
         return m
@@ -378,21 +383,22 @@ def scenario_startup(ctx):
     check(run.samples() == [], "colours were sampled before any mouse movement: %s" % run.samples())
 
 
-def scenario_colours(ctx):
-    """Pointer over patches of every name: fill, frame, grey, texts."""
+def colours_scenario(ctx, dpi):
     ctx.clean_settings()
-    patches = grid_patches(NAMED_COLOURS)
+    ctx.helpers.probe("reg", "set-logpixels", dpi)
+    patches = grid_patches(NAMED_COLOURS, top=160)
     ctx.painter(patches, background="808080")
     answers = ctx.names(NAMED_COLOURS)
     ctx.park_pointer()
-    run = ctx.start("colours.log")
+    run = ctx.start("colours-%ddpi.log" % dpi)
     info = run.window()
+    suffix = "" if dpi == 96 else "-%ddpi" % dpi
     for patch in patches:
         colour = patch[4]
         name, qualifier, j, c, h = answers[colour]
         x, y = centre(patch)
         ctx.pointer("move", x, y)
-        ctx.verify_label(info, colour, name, qualifier, 96, "colour-%s" % colour, run)
+        ctx.verify_label(info, colour, name, qualifier, dpi, "colour-%s%s" % (colour, suffix), run)
         if colour != "000000":
             lines = run.appearance_lines()
             expected = (int(j), int(c), int(h))
@@ -401,6 +407,17 @@ def scenario_colours(ctx):
     # Each colour ran the pipeline once: one line pair per change of colour.
     samples = run.samples()
     check(len(samples) == len(set(samples)), "a colour was computed twice: %s" % samples)
+
+
+def scenario_colours(ctx):
+    """Pointer over patches of every name at 96 DPI: fill, frame, grey,
+    texts, debugger lines."""
+    colours_scenario(ctx, 96)
+
+
+def scenario_colours144(ctx):
+    """The same at 144 DPI, where OCR reads every qualifier too."""
+    colours_scenario(ctx, 144)
 
 
 def scenario_sampling(ctx):
@@ -750,8 +767,8 @@ def scenario_restore(ctx):
 def dpi_scenario(ctx, dpi):
     ctx.clean_settings()
     ctx.helpers.probe("reg", "set-logpixels", dpi)
-    colours = ["00ffff", "ff0000", "ffffff"]
-    patches = grid_patches(colours, top=400)
+    colours = ["00ffff", "ff0000", "ffffff", "808000", "64646e"]
+    patches = grid_patches(colours, top=400, step=120)
     ctx.painter(patches, background="808080")
     answers = ctx.names(colours)
     ctx.park_pointer()
@@ -795,7 +812,7 @@ def scenario_dpichanged(ctx):
         ctx.helpers.probe("dpichanged", dpi, x, y, 37, 11)
         info = wait_until(lambda: (lambda w: w if w["rect"][:2] == [x, y] else None)(ctx.helpers.probe("window")),
                           10, what="the label to move to the suggested corner %s" % ((x, y),))
-        m = ctx.check_window_shape(info, dpi, at_start=False)
+        m = ctx.check_window_shape(info, dpi)
         rect = info["rect"]
         check(rect[3] - rect[1] >= m["label_height"], "window height %d below LabelHeight" % (rect[3] - rect[1]))
         ctx.verify_label(info, colour, name, qualifier, dpi, "dpichanged-%ddpi" % dpi, run)
@@ -804,6 +821,7 @@ def scenario_dpichanged(ctx):
 SCENARIOS = {
     "startup": scenario_startup,
     "colours": scenario_colours,
+    "colours144": scenario_colours144,
     "sampling": scenario_sampling,
     "screen_edge": scenario_screen_edge,
     "menu": scenario_menu,
