@@ -164,7 +164,7 @@ ws_ensure_prefix() {
   rm -rf "$WS_PREFIX"
   mkdir -p "$(dirname "$WS_PREFIX")"
   : >"$WS_DIR/prefix.log"
-  DISPLAY=$WS_DISPLAY "$WS_WINE" wineboot -i >>"$WS_DIR/prefix.log" 2>&1 7>&- 8>&- 9>&- ||
+  DISPLAY=$WS_DISPLAY timeout 300 "$WS_WINE" wineboot -i >>"$WS_DIR/prefix.log" 2>&1 7>&- 8>&- 9>&- ||
     ws_die "wineboot -i failed (see $WS_DIR/prefix.log)"
   (
     export DISPLAY=$WS_DISPLAY

@@ -2,7 +2,7 @@
 # Installs the release installer silently on the Wine test desktop, gives the
 # program the settings and startup entry it would write, uninstalls silently and
 # checks that nothing is left - and that an unrelated key of the vendor stays.
-# Also checks the zip's contents.
+# A label running during the uninstall is closed first. Also checks the zip.
 # Usage: installer_test.sh SETUP.exe PACKAGE.zip
 set -euo pipefail
 
@@ -43,6 +43,12 @@ wine_reg query "$uninst_key" /v UninstallString || fail "no uninstall entry in $
 cmp -s "$instdir/tintora.exe" "$(dirname "$zip")/package/$base/tintora.exe" ||
   fail "the installed tintora.exe differs from the packaged one"
 
+# -- the installed label runs during the uninstall: it must be closed first, and
+#    the position it saves on closing must not survive the uninstall
+label_shown() { xwininfo -display "$DISPLAY" -root -tree 2>/dev/null | grep -q '"Tintora": ("tintora.exe"'; }
+"$WINE" 'C:\Program Files\Tintora\tintora.exe' </dev/null >/dev/null 2>&1 &
+wait_for 30 label_shown || fail "the installed tintora.exe shows no label"
+
 # -- what the program writes while in use, plus a key of another program of the vendor
 wine_reg add "$run_key" /v Tintora /d '"C:\Program Files\Tintora\tintora.exe"' /f || fail "reg add Run"
 wine_reg add 'HKCU\SOFTWARE\MossVane\Tintora' /v iWindowPosX /t REG_DWORD /d 120 /f || fail "reg add settings"
@@ -54,6 +60,7 @@ wine_reg add 'HKCU\SOFTWARE\MossVane\Other' /v keep /d yes /f || fail "reg add o
 gone() { [[ ! -e $instdir ]] && ! wine_reg query "$uninst_key"; }
 wait_for 60 gone || fail "after 60 s the uninstaller has not removed $instdir and $uninst_key"
 [[ ! -e $menu ]] || fail "the Start menu folder is left: $menu"
+! label_shown || fail "the running label was not closed"
 ! wine_reg query "$run_key" /v Tintora || fail "the startup value is left"
 ! wine_reg query 'HKCU\SOFTWARE\MossVane\Tintora' || fail "the settings key is left"
 wine_reg query 'HKCU\SOFTWARE\MossVane\Other' /v keep || fail "the uninstaller removed another program's key"
