@@ -774,13 +774,22 @@ def dpi_scenario(ctx, dpi):
     ctx.park_pointer()
     run = ctx.start("dpi-%d.log" % dpi)
     info = run.window()
-    ctx.check_window_shape(info, dpi)
+    # A wrong size is reported after the pictures have been checked and
+    # kept, since those show what the wrong size looks like.
+    shape_failure = None
+    try:
+        ctx.check_window_shape(info, dpi)
+    except E2EFailure as failure:
+        shape_failure = failure
+        print("  size: %s" % failure)
     ctx.verify_label(info, "000000", "Mossvane", "", dpi, "startup-%ddpi" % dpi)
     for patch in patches:
         colour = patch[4]
         ctx.pointer("move", *centre(patch))
         name, qualifier = answers[colour][:2]
         ctx.verify_label(info, colour, name, qualifier, dpi, "colour-%s-%ddpi" % (colour, dpi), run)
+    if shape_failure is not None:
+        raise shape_failure
 
 
 def scenario_dpi120(ctx):
