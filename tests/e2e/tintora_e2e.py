@@ -680,6 +680,10 @@ def end_and_check_saved(ctx, run, how):
         # A click activates the label; then Alt+F4.
         ctx.pointer("move", left + 7, top + 5, "lclick", "sleep", 200)
         wait_until(lambda: ctx.helpers.probe("foreground")["is_label"] == 1, 10, what="the label in front")
+        # Escape has no meaning of its own for the label.
+        ctx.pointer("key", 0x1B, "sleep", 400)
+        check(run.process.poll() is None and ctx.helpers.probe("window", allow_fail=True).get("found") == 1,
+              "Escape ended the label")
         ctx.pointer("keydown", 0x12, "key", 0x73, "keyup", 0x12)
     else:
         ctx.helpers.probe("close")
@@ -691,6 +695,9 @@ def end_and_check_saved(ctx, run, how):
           ([saved["posx"], saved["posy"]], expected))
     saves = count_position_saves(run)
     check(saves == 1, "the position was written %d times" % saves)
+    texts, _ = run.debug_text()
+    complaints = [t for t in texts if t.startswith(("Font add fails", "Font remove fails", "GetRawInputData"))]
+    check(not complaints, "the label reported %s" % complaints)
     print("  %s: exit code 0, position %s saved once" % (how, expected))
     return expected
 
