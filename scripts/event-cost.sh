@@ -67,14 +67,14 @@ trap 'perf_stop_all' EXIT
 results=$out/results.txt
 : >"$results"
 
+perf_start patches_pid "$out/patches" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-patches.exe"
+perf_wait_ready "$patches_pid" "$out/patches"
+# Looked up once a Wine program runs: that one has started the server if needed.
 ws_pid=$(perf_find_wineserver)
 xvfb_pid=$(perf_find_xvfb)
 [[ -n $ws_pid ]] || perf_die "no wineserver found for $WINEPREFIX"
 perf_note "wineserver $ws_pid, Xvfb ${xvfb_pid:-not found}; logs in $out"
 perf_note "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-
-perf_start patches_pid "$out/patches" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-patches.exe"
-perf_wait_ready "$patches_pid" "$out/patches"
 sink_pid="" label_pid=""
 
 ticks() { [[ -n $1 ]] && perf_cpu_ticks "$1" || echo 0; }

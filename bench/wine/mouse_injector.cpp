@@ -122,13 +122,14 @@ bool SendMove(Session& s, Point to) {
 // Under Wine in a virtual desktop every SendInput move warps the X pointer,
 // and the X server's echo of that warp comes back as a second mouse event.
 // When the echo of an earlier move arrives late, it puts the pointer back
-// for a moment, and the label may sample there. So when the label has not
-// shown the colour after a while, send the move to `target` again (counted
-// as resent; each resend is one more raw event for the label).
+// for a moment, and the label may sample there. So while waiting, send the
+// move to `target` again when the pointer is elsewhere (counted as resent;
+// each resend is one more raw event for the label).
 bool WaitForLabelColour(Session& s, std::uint32_t rgb, Point target, bool isSync) {
   LARGE_INTEGER from;
   QueryPerformanceCounter(&from);
-  double nextResendMs = 100.0;
+  double nextCheckMs = 50.0;
+  double lastResendMs = 0.0;
   for (;;) {
     if (ScreenRgb(s, s.probe.x, s.probe.y) == rgb) break;
     const double waited = MillisecondsSince(s, from);
@@ -138,11 +139,18 @@ bool WaitForLabelColour(Session& s, std::uint32_t rgb, Point target, bool isSync
                   s.options.syncTimeoutMs, s.sent);
       return false;
     }
-    if (waited > nextResendMs) {
-      nextResendMs = waited + 100.0;
+    if (waited > nextCheckMs) {
+      nextCheckMs = waited + 50.0;
+      // Resending adds echoes of its own, so only when the pointer was put
+      // back, or when the label has shown nothing new for a long while.
       POINT at{};
-      if (GetCursorPos(&at)) s.current = Point{at.x, at.y};  // relative moves start from here
-      if (SendMove(s, target)) ++s.resent;
+      const bool known = GetCursorPos(&at) != 0;
+      const bool movedBack = known && (at.x != target.x || at.y != target.y);
+      if (movedBack || waited - lastResendMs > 500.0) {
+        if (known) s.current = Point{at.x, at.y};  // relative moves start from here
+        if (SendMove(s, target)) ++s.resent;
+        lastResendMs = waited;
+      }
     }
     Sleep(1);
   }
