@@ -227,6 +227,20 @@ ws_write_state() {
   mv -f "$tmp" "$WS_STATE"
 }
 
+# The foreground keeper (see foreground-keeper.c), built on first use.
+ws_start_foreground_keeper() {
+  local src=$TINTORA_SCRIPTS_DIR/lib/foreground-keeper.c exe=$WS_DIR/foreground-keeper.exe cc
+  if [[ ! -f $exe || $src -nt $exe ]]; then
+    cc=$(command -v x86_64-w64-mingw32-gcc-posix || command -v x86_64-w64-mingw32-gcc || true)
+    if [[ -z $cc ]] || ! "$cc" -O2 -municode -mwindows -static -o "$exe.tmp" "$src" >>"$WS_DIR/warmup.log" 2>&1; then
+      ws_note "cannot build the foreground keeper (see $WS_DIR/warmup.log); raw input may stop reaching background windows"
+      return 0
+    fi
+    mv -f "$exe.tmp" "$exe"
+  fi
+  DISPLAY=$WS_DISPLAY "$WS_WINE" "$exe" </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+}
+
 # Starts a session; the caller holds the session lock.
 ws_start_locked() {
   ws_cleanup_stale
@@ -259,6 +273,7 @@ ws_start_locked() {
   # first window would start it.
   DISPLAY=$WS_DISPLAY timeout 120 "$WS_WINE" wineboot </dev/null >"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- || true
   DISPLAY=$WS_DISPLAY "$WS_WINE" explorer.exe /desktop </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+  ws_start_foreground_keeper
   for ((i = 0; i < 300; i++)); do
     xwininfo -display "$WS_DISPLAY" -root -children 2>/dev/null | grep -q 'Wine desktop' && break
     sleep 0.1
@@ -266,6 +281,12 @@ ws_start_locked() {
   if ! xwininfo -display "$WS_DISPLAY" -root -children 2>/dev/null | grep -q 'Wine desktop'; then
     ws_stop_locked
     ws_die "the Wine virtual desktop did not appear on $WS_DISPLAY (see $WS_DIR/warmup.log)"
+  fi
+  if [[ -f $WS_DIR/foreground-keeper.exe ]]; then
+    for ((i = 0; i < 100; i++)); do
+      xwininfo -display "$WS_DISPLAY" -root -tree 2>/dev/null | grep -q '"Tintora test desktop"' && break
+      sleep 0.1
+    done
   fi
   ws_note "session running: DISPLAY=$WS_DISPLAY WINEPREFIX=$WS_PREFIX"
 }

@@ -131,7 +131,21 @@ TEST(WineDesktop, ScreenReadsReturnThePixelsOfAWindow) {
   DestroyWindow(patch);
 }
 
+// Under Wine a background window gets raw input only while some window is in
+// the foreground; the session keeps one there even after the active window
+// goes away, as the shell does on Windows. Destroy an active window first.
+void ActivateAndDestroyAWindow() {
+  HWND active = CreateTestWindow(L"TintoraSelfTestActive", DefWindowProcW, 0, WS_POPUP | WS_VISIBLE,
+                                 RECT{300, 300, 340, 340});
+  ASSERT_NE(active, nullptr);
+  SetForegroundWindow(active);
+  PumpMessagesFor(100);
+  DestroyWindow(active);
+  PumpMessagesFor(100);
+}
+
 TEST(WineDesktop, RawMouseInputReachesABackgroundWindow) {
+  ActivateAndDestroyAWindow();
   HWND sink = CreateTestWindow(L"TintoraSelfTestSink", SinkProc, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                                WS_POPUP, RECT{0, 0, 10, 10});
   ASSERT_NE(sink, nullptr);
