@@ -309,8 +309,9 @@ class Context:
             h = ave // 2
             split = x0 + max(1, min(width - 1, width - m - qw + h // 2))
             name_readings = ocr_text(shot.crop(x0 + 1, y0 + 1, split, y0 + height - 1), ink_rgb, rgb, expected=name)
+            readable = drawn["qualifier_font_height"] >= OCR_MIN_QUALIFIER_HEIGHT
             qualifier_readings = ocr_text(shot.crop(split, y0 + 1, x0 + width - 1, y0 + height - 1), ink_rgb, rgb,
-                                          expected=qualifier)
+                                          expected=qualifier, scales=None if readable else (8,))
             readings = [name_readings[-1] + " " + qualifier_readings[-1]]
             if name not in name_readings:
                 failures.append("OCR read the name as %s, expected %r" % (name_readings, name))
@@ -318,7 +319,7 @@ class Context:
             # OCR; there the comparison with the reference drawing of the
             # expected text is what shows it.
             if qualifier not in qualifier_readings:
-                if drawn["qualifier_font_height"] >= OCR_MIN_QUALIFIER_HEIGHT:
+                if readable:
                     failures.append("OCR read the qualifier as %s, expected %r" % (qualifier_readings, qualifier))
                 else:
                     print("  (qualifier font %d px: OCR read %s; checked against the reference drawing)" %
@@ -516,7 +517,7 @@ def scenario_screen_edge(ctx):
     for (x, y, colour) in points:
         ctx.pointer("move", x, y)
         try:
-            wait_until(lambda: run.samples()[-1:] == [rgb_of(colour)], 5,
+            wait_until(lambda: run.samples()[-1:] == [rgb_of(colour)], 3,
                        what="the sample at (%d, %d) to be #%s" % (x, y, colour))
         except E2EFailure:
             seen = ctx.helpers.probe("pixel", x, y)
