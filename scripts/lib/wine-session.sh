@@ -136,7 +136,10 @@ ws_start_xvfb() {
     pid=$!
     for ((i = 0; i < 100; i++)); do
       ws_proc_alive "$pid" || break
-      if [[ -S /tmp/.X11-unix/X$n ]] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      # The display is ours only if the lock file names our server: another
+      # run may have taken the same number a moment earlier.
+      if [[ -S /tmp/.X11-unix/X$n && $(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null) == "$pid" ]] &&
+         xdpyinfo -display ":$n" >/dev/null 2>&1; then
         WS_DISPLAY=:$n WS_XVFB_PID=$pid WS_XVFB_START=$(ws_proc_start "$pid")
         return 0
       fi
