@@ -31,7 +31,7 @@
 # Figures are given per move and per WM_INPUT delivered (the sink counts them).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=../bench/wine/perf-lib.sh
+# shellcheck source-path=SCRIPTDIR source=../bench/wine/perf-lib.sh
 source "$here/../bench/wine/perf-lib.sh"
 
 events=4000
@@ -67,6 +67,7 @@ trap 'perf_stop_all' EXIT
 results=$out/results.txt
 : >"$results"
 
+patches_pid="" sink_pid="" label_pid=""
 perf_start patches_pid "$out/patches" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-patches.exe"
 perf_wait_ready "$patches_pid" "$out/patches"
 # Looked up once a Wine program runs: that one has started the server if needed.
@@ -129,7 +130,8 @@ measure label-change-diag --sink --mode change "${common[@]}"
 echo "label-change-diag.colours_computed=$(grep -c 'OutputDebugStringA "R: ' "$out/tintora-diag.err" || true)" >>"$results"
 
 if [[ $stages == 1 ]]; then
-  fonts=$(cd "$here/../resources/fonts" 2>/dev/null && pwd || true)
+  fonts=""
+  [[ -d $here/../resources/fonts ]] && fonts=$(cd "$here/../resources/fonts" && pwd)
   stage_args=(--iterations 2000)
   [[ -n $fonts ]] && stage_args+=(--fonts "$(WINEDEBUG=-all winepath -w "$fonts" 2>/dev/null || echo "$fonts")")
   WINEDEBUG=-all "$WINE" "$DRIVER_DIR/tintora-stagebench.exe" "${stage_args[@]}" >"$out/stages.out" \

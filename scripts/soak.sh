@@ -37,7 +37,7 @@
 #     and at most one per raw event it received.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=../bench/wine/perf-lib.sh
+# shellcheck source-path=SCRIPTDIR source=../bench/wine/perf-lib.sh
 source "$here/../bench/wine/perf-lib.sh"
 
 events=100000
@@ -72,6 +72,7 @@ label_debug=-all
 [[ $count_repaints == 1 ]] && label_debug=-all,warn+seh
 
 perf_note "soak: $events events, logs in $out"
+patches_pid="" sink_pid="" label_pid=""
 perf_start patches_pid "$out/patches" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-patches.exe"
 perf_wait_ready "$patches_pid" "$out/patches"
 perf_start sink_pid "$out/sink" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-rawsink.exe"

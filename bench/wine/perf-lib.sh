@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared shell functions of scripts/soak.sh and scripts/event-cost.sh.
 # Sourced, not run. Every process it starts is recorded and stopped by id.
 #
@@ -8,7 +9,8 @@
 # for it and stops it afterwards.
 
 PERF_PIDS=()
-PERF_HZ=$(getconf CLK_TCK)
+PERF_HZ=$(getconf CLK_TCK)  # clock ticks per second of /proc/*/stat
+export PERF_HZ
 
 perf_die() { echo "error: $*" >&2; exit 2; }
 perf_note() { echo "# $*" >&2; }
