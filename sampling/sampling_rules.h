@@ -59,6 +59,22 @@ struct ScreenRect {
 // region, whose box starts at the window's top-left corner.
 ScreenRect VisibleLabelRect(const ScreenRect& windowRect, const ScreenRect& regionBox);
 
+// The part of the block centred on (x, y) that lies on the screen: copy the
+// width x height pixels at (sourceX, sourceY) of the screen to (destX, destY)
+// of the block. Copying only that part keeps the centre pixel right at a
+// screen edge, where a copy that reaches past the screen may copy nothing.
+struct BlockCopy {
+  bool centreOnScreen;  // false: no pixel under (x, y), nothing to copy
+  std::int32_t destX;
+  std::int32_t destY;
+  std::int32_t sourceX;
+  std::int32_t sourceY;
+  std::int32_t width;
+  std::int32_t height;
+};
+
+BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const ScreenRect& screen);
+
 // The colour of the block's centre pixel as a COLORREF. The block must hold
 // at least kSampleBlockBytes bytes.
 ColorRef CentrePixelColor(const unsigned char* block);

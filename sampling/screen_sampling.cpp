@@ -85,11 +85,18 @@ LRESULT HandleRawInput(HWND window, LPARAM lParam) {
 
 ScreenSample SampleColorAt(int x, int y) {
   ScreenSample result = {false, 0};
-  HDC screen = GetDC(nullptr);
-  if (screen == nullptr) return result;
-  HDC memory = CreateCompatibleDC(screen);
+  const ScreenRect screen = {GetSystemMetrics(SM_XVIRTUALSCREEN),
+                             GetSystemMetrics(SM_YVIRTUALSCREEN),
+                             GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                             GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  const BlockCopy copy = ClipSampleBlock(x, y, screen);
+  if (!copy.centreOnScreen) return result;
+
+  HDC screenDc = GetDC(nullptr);
+  if (screenDc == nullptr) return result;
+  HDC memory = CreateCompatibleDC(screenDc);
   if (memory == nullptr) {
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(nullptr, screenDc);
     return result;
   }
 
@@ -104,8 +111,8 @@ ScreenSample SampleColorAt(int x, int y) {
   HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
   if (section != nullptr && pixels != nullptr) {
     HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, kSampleBlockSide, kSampleBlockSide, screen, x - kSampleBlockHalf,
-           y - kSampleBlockHalf, SRCCOPY);
+    BitBlt(memory, copy.destX, copy.destY, copy.width, copy.height, screenDc, copy.sourceX,
+           copy.sourceY, SRCCOPY);
     // BitBlt wrote through GDI; make sure it has reached the section's memory.
     GdiFlush();
     result.color = static_cast<COLORREF>(CentrePixelColor(static_cast<const unsigned char*>(pixels)));
@@ -113,7 +120,7 @@ ScreenSample SampleColorAt(int x, int y) {
     SelectObject(memory, previous);
   }
   DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  ReleaseDC(nullptr, screenDc);
   if (section != nullptr) DeleteObject(section);
   return result;
 }

@@ -56,7 +56,10 @@ LRESULT HandleCreate(HWND window) {
   RECT r = {0, 0, 0, 0};
   GetWindowRect(window, &r);
   UiScale = UiScaleFromDpi(MonitorDpiForWindow(window));
-  SetWindowPos(window, nullptr, r.left, r.top, ScaleExtent(r.right - r.left, UiScale),
+  // The system widens a new overlapped window to its minimum tracking width,
+  // which can exceed the label's; scale the width the label was created with.
+  const int createdWidth = BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER));
+  SetWindowPos(window, nullptr, r.left, r.top, ScaleExtent(createdWidth, UiScale),
                ScaleExtent(r.bottom - r.top, UiScale), SWP_NOZORDER | SWP_NOACTIVATE);
   RECT r2 = {0, 0, 0, 0};
   GetWindowRect(window, &r2);

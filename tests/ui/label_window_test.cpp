@@ -147,6 +147,9 @@ TEST_F(LabelWindowTest, CreationGivesRegionFontsAndNoCaption) {
   EXPECT_EQ(box.left, 0);
   EXPECT_EQ(box.top, 0);
   EXPECT_EQ(box.right, r.right - r.left);
+  // The label's own width, not the system's minimum width of a new window.
+  EXPECT_EQ(box.right,
+            ScaleExtent(BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale));
   EXPECT_EQ(box.bottom, LabelHeight(UsedMetrics(), UiScale));
   EXPECT_NE(NameFont, nullptr);
   EXPECT_NE(QualifierFont, nullptr);
@@ -215,11 +218,18 @@ TEST_F(LabelWindowTest, WhiteSampleHasAGreyFrameAndDarkText) {
   EXPECT_TRUE(sawDark) << "no text pixel of grey 51 on the label's middle row";
 }
 
-TEST_F(LabelWindowTest, SamplingOutsideTheScreenStillGivesASample) {
-  // Part of the block, or all of it, lies outside the screen.
-  EXPECT_TRUE(SampleColorAt(0, 0).taken);
-  EXPECT_TRUE(SampleColorAt(-20000, -20000).taken);
-  EXPECT_TRUE(SampleColorAt(GetSystemMetrics(SM_CXSCREEN) + 2, 5).taken);
+TEST_F(LabelWindowTest, SamplingAtTheScreenEdgeReadsThePixelUnderThePointer) {
+  // The label's frame pixel at its top-left corner, with the label moved to
+  // the screen's corner: most of the block lies outside the screen.
+  Repaint(RGB(255, 255, 255));
+  SetWindowPos(window_, nullptr, GetSystemMetrics(SM_XVIRTUALSCREEN),
+               GetSystemMetrics(SM_YVIRTUALSCREEN), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(AwaitPixel(0, 0, RGB(229, 229, 229)), RGB(229, 229, 229));
+  EXPECT_EQ(AwaitPixel(2, 2, RGB(255, 255, 255)), RGB(255, 255, 255));
+  // No pixel lies under a point off the screen: no sample.
+  EXPECT_FALSE(SampleColorAt(GetSystemMetrics(SM_XVIRTUALSCREEN) - 1, 5).taken);
+  EXPECT_FALSE(SampleColorAt(-20000, -20000).taken);
 }
 
 TEST_F(LabelWindowTest, UnreadableRawInputIsDroppedQuietly) {
