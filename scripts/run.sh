@@ -3,8 +3,9 @@
 # preset) and starts it under Wine.
 #   - With a reachable $DISPLAY it runs there, in a 1024x768 Wine virtual desktop
 #     window (under Wine, raw mouse input reaches a background program only inside
-#     a virtual desktop, so the label follows the pointer over that desktop). It
-#     runs until you choose Exit in its right-click menu or close the desktop.
+#     a virtual desktop, and only while some window is in the foreground: a 1x1
+#     off-screen helper window sees to that). It runs until you choose Exit in its
+#     right-click menu.
 #   - Otherwise it runs on a private Xvfb display, saves a screenshot after a few
 #     seconds (build/windows/run-screenshot.png), and stops what it started.
 # Settings (position, startup entry) persist in the private prefix
@@ -59,7 +60,13 @@ if [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
   WS_DISPLAY=$DISPLAY
   ws_ensure_prefix
   echo "run: starting $exe on $DISPLAY (WINEPREFIX=$WS_PREFIX)"
-  exec "$WS_WINE" "$exe"
+  # The same foreground keeper as on the test desktop, for as long as the program runs.
+  ws_start_foreground_keeper
+  rc=0
+  "$WS_WINE" "$exe" || rc=$?
+  [[ -z $WS_KEEPER_PID ]] || kill "$WS_KEEPER_PID" 2>/dev/null || true
+  echo "run: tintora.exe ended (exit code $rc)"
+  exit "$rc"
 fi
 
 # A private display: start a session, start the program, take a picture, stop.

@@ -233,6 +233,7 @@ ws_write_state() {
 # The foreground keeper (see foreground-keeper.c), built on first use.
 ws_start_foreground_keeper() {
   local src=$TINTORA_SCRIPTS_DIR/lib/foreground-keeper.c exe=$WS_DIR/foreground-keeper.exe cc
+  WS_KEEPER_PID=''
   if [[ ! -f $exe || $src -nt $exe ]]; then
     cc=$(command -v x86_64-w64-mingw32-gcc-posix || command -v x86_64-w64-mingw32-gcc || true)
     if [[ -z $cc ]] || ! "$cc" -O2 -municode -mwindows -static -o "$exe.tmp" "$src" >>"$WS_DIR/warmup.log" 2>&1; then
@@ -242,6 +243,7 @@ ws_start_foreground_keeper() {
     mv -f "$exe.tmp" "$exe"
   fi
   DISPLAY=$WS_DISPLAY "$WS_WINE" "$exe" </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+  WS_KEEPER_PID=$!
 }
 
 # Starts a session; the caller holds the session lock.
