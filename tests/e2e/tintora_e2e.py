@@ -543,8 +543,10 @@ def scenario_screen_edge(ctx):
         except E2EFailure:
             seen = ctx.helpers.probe("pixel", x, y)
             failures.append("at (%d, %d) the label sampled %s, the screen shows #%s (an 11x11 copy of the "
-                            "screen there reads %s)" % (x, y, run.samples()[-1:] or "nothing", colour,
-                                                        (seen["block_r"], seen["block_g"], seen["block_b"])))
+                            "screen there reads %s, one clipped to the screen %s)" %
+                            (x, y, run.samples()[-1:] or "nothing", colour,
+                             (seen["block_r"], seen["block_g"], seen["block_b"]),
+                             (seen["clipped_r"], seen["clipped_g"], seen["clipped_b"])))
         # Back to the middle between points, so each edge is a new colour.
         ctx.pointer("move", 600, 400)
         wait_until(lambda: run.samples()[-1:] == [(128, 128, 128)], 5, what="the grey background")

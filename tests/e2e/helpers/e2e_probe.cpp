@@ -19,6 +19,7 @@
 //       | del-run | set-logpixels N | del-logpixels
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -633,6 +634,9 @@ int CmdPixel(const Options& options) {
   int br = -1;
   int bg = -1;
   int bb = -1;
+  int cr = -1;
+  int cg = -1;
+  int cb = -1;
   if (block != nullptr && bits != nullptr) {
     HGDIOBJ previous = SelectObject(memory, block);
     BitBlt(memory, 0, 0, 11, 11, screen, x - 5, y - 5, SRCCOPY);
@@ -641,6 +645,25 @@ int CmdPixel(const Options& options) {
     bb = centre[0];
     bg = centre[1];
     br = centre[2];
+    // The same block with its source clipped to the virtual screen, the
+    // part that lies on the screen landing where it belongs in the block.
+    ZeroMemory(bits, 11 * 11 * 4);
+    const int screen_left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int screen_top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int screen_right = screen_left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int screen_bottom = screen_top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int left = std::max(static_cast<int>(x) - 5, screen_left);
+    const int top = std::max(static_cast<int>(y) - 5, screen_top);
+    const int right = std::min(static_cast<int>(x) + 6, screen_right);
+    const int bottom = std::min(static_cast<int>(y) + 6, screen_bottom);
+    if (right > left && bottom > top) {
+      BitBlt(memory, left - (static_cast<int>(x) - 5), top - (static_cast<int>(y) - 5), right - left, bottom - top,
+             screen, left, top, SRCCOPY);
+      GdiFlush();
+      cb = centre[0];
+      cg = centre[1];
+      cr = centre[2];
+    }
     SelectObject(memory, previous);
     DeleteObject(block);
   }
@@ -653,6 +676,9 @@ int CmdPixel(const Options& options) {
       .Int("block_r", br)
       .Int("block_g", bg)
       .Int("block_b", bb)
+      .Int("clipped_r", cr)
+      .Int("clipped_g", cg)
+      .Int("clipped_b", cb)
       .Print();
   return 0;
 }
