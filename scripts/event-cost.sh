@@ -169,8 +169,11 @@ awk -F= -v fast="$fast_rate" '
     printf "a 1000 Hz mouse (1000 moves/s, as paced here): label process %.0f%% of one core, with its wineserver and Xvfb shares %.0f%%\n",
            own["label-change"] / 10.0, total["label-change"] / 10.0
     w = v["label-fast", "wall_ms"]
-    if (w > 0) printf "label-fast at %s/s (achieved %s/s): label busy %.0f%% of the phase, wineserver %.0f%%\n", fast,
-           v["label-fast", "rate_achieved"], 100.0 * v["label-fast", "label_ms"] / w, 100.0 * v["label-fast", "wineserver_ms"] / w
+    # The phase lasts until the label has caught up with every move sent;
+    # the label is mostly waiting on the wineserver and the X server then.
+    if (w > 0) printf "label-fast sent at %s/s (achieved %s/s): the label caught up after %.1f s, %.0f moves/s; its CPU %.0f%% of that time, the wineserver %.0f%%\n",
+           fast, v["label-fast", "rate_achieved"], w / 1000.0, v["label-fast", "moves"] * 1000.0 / w,
+           100.0 * v["label-fast", "label_ms"] / w, 100.0 * v["label-fast", "wineserver_ms"] / w
     if (v["label-change-diag", "colours_computed"] != "")
       printf "label-change-diag computed %s colours for %s moves\n", v["label-change-diag", "colours_computed"], v["label-change-diag", "moves"]
   }' "$results" | tee "$out/summary.txt"

@@ -280,9 +280,22 @@ int Run(Session& s) {
     GetWindowRect(s.sink, &r);
     avoid.push_back(ToRect(r));
   }
-  if (WaitForWindow(L"TintoraPatches", nullptr, 30000) == nullptr) {
+  HWND patches = WaitForWindow(L"TintoraPatches", nullptr, 30000);
+  if (patches == nullptr) {
     std::printf("error=no patch window\n");
     return 2;
+  }
+  // Wine delivers raw input, to input sinks too, only while the desktop has
+  // a foreground window; when the foreground program has ended there is
+  // none, and no WM_INPUT reaches anybody. The patch window then takes it.
+  if (GetForegroundWindow() == nullptr) {
+    SetForegroundWindow(patches);
+    bool taken = false;
+    for (int waited = 0; waited < 2000 && !taken; waited += 10) {
+      taken = GetForegroundWindow() == patches;
+      Sleep(10);
+    }
+    std::printf("foreground=none, given to the patch window: %s\n", taken ? "yes" : "NO");
   }
   const PatchLayout layout = LayoutPatches(s.width, s.height);
   const bool change = o.colour == ColourMode::kChange;
