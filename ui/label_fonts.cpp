@@ -6,11 +6,6 @@ namespace tintora {
 
 namespace {
 
-LabelMetrics UsedMetrics() {
-  return LabelMetrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent, BaseMetrics.tmInternalLeading,
-                      BaseMetrics.tmAveCharWidth};
-}
-
 HFONT CreateRequestedFont(const FontRequest& request) {
   return CreateFontW(request.height, 0, 0, 0, request.weight, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -19,6 +14,11 @@ HFONT CreateRequestedFont(const FontRequest& request) {
 }
 
 }  // namespace
+
+LabelMetrics BaseLabelMetrics() {
+  return LabelMetrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent, BaseMetrics.tmInternalLeading,
+                      BaseMetrics.tmAveCharWidth};
+}
 
 InitialWindowSize MeasureBaseMetrics() {
   InitialWindowSize size = {0, 0, false};
@@ -34,14 +34,14 @@ InitialWindowSize MeasureBaseMetrics() {
   if (!measured) return size;
 
   BaseMetrics = metrics;
-  size.width = BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER));
+  size.width = BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER));
   size.measured = true;
   return size;
 }
 
 void CreateLabelFonts() {
-  NameFont = CreateRequestedFont(NameFontRequest(UsedMetrics(), UiScale));
-  QualifierFont = CreateRequestedFont(QualifierFontRequest(UsedMetrics(), UiScale));
+  NameFont = CreateRequestedFont(NameFontRequest(BaseLabelMetrics(), UiScale));
+  QualifierFont = CreateRequestedFont(QualifierFontRequest(BaseLabelMetrics(), UiScale));
 }
 
 void DeleteLabelFonts() {

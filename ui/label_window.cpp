@@ -40,11 +40,6 @@ GetDpiForMonitorFn ResolveGetDpiForMonitor() {
   return function;
 }
 
-LabelMetrics UsedMetrics() {
-  return LabelMetrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent, BaseMetrics.tmInternalLeading,
-                      BaseMetrics.tmAveCharWidth};
-}
-
 void ApplyLabelRegion(HWND window, int width, int height) {
   HRGN region = CreateRectRgn(0, 0, width, height);
   // On success the system owns the region; on failure it is still ours.
@@ -58,12 +53,12 @@ LRESULT HandleCreate(HWND window) {
   UiScale = UiScaleFromDpi(MonitorDpiForWindow(window));
   // The system widens a new overlapped window to its minimum tracking width,
   // which can exceed the label's; scale the width the label was created with.
-  const int createdWidth = BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER));
+  const int createdWidth = BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER));
   SetWindowPos(window, nullptr, r.left, r.top, ScaleExtent(createdWidth, UiScale),
                ScaleExtent(r.bottom - r.top, UiScale), SWP_NOZORDER | SWP_NOACTIVATE);
   RECT r2 = {0, 0, 0, 0};
   GetWindowRect(window, &r2);
-  ApplyLabelRegion(window, r2.right - r2.left, LabelHeight(UsedMetrics(), UiScale));
+  ApplyLabelRegion(window, r2.right - r2.left, LabelHeight(BaseLabelMetrics(), UiScale));
   CreateLabelFonts();
   AutostartEnabled = IsAutostartEnabled() != 0 ? 1 : 0;
   return 0;
@@ -75,8 +70,8 @@ LRESULT HandleDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
   CreateLabelFonts();
   // Only the suggested top-left corner is taken: the size always follows
   // from the reference metrics and the new scale.
-  const int width = ScaleExtent(BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
-  const int height = LabelHeight(UsedMetrics(), UiScale);
+  const int width = ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
+  const int height = LabelHeight(BaseLabelMetrics(), UiScale);
   const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
   if (suggested != nullptr) {
     SetWindowPos(window, nullptr, suggested->left, suggested->top, width, height,

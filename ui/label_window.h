@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "label_layout.h"
 #include "resource_ids.h"
 
 namespace tintora {
@@ -23,6 +24,9 @@ extern int AutostartEnabled;
 LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---- Fonts (label_fonts.cpp) ----
+
+// The four fields of BaseMetrics that the label's sizes derive from.
+LabelMetrics BaseLabelMetrics();
 
 struct InitialWindowSize {
   int width;      // BaseWidth

@@ -111,9 +111,13 @@ TEST(LabelFontSelection, ReferenceMetricsComeFromTheBlackFace) {
   EXPECT_EQ(size.height, 0);
   EXPECT_GT(BaseMetrics.tmHeight, 0);
   EXPECT_GT(BaseMetrics.tmAveCharWidth, 0);
-  const LabelMetrics metrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent,
-                             BaseMetrics.tmInternalLeading, BaseMetrics.tmAveCharWidth};
+  const LabelMetrics metrics = BaseLabelMetrics();
   EXPECT_EQ(size.width, BaseWidth(metrics, GetSystemMetrics(SM_CXBORDER)));
+  std::printf("reference metrics: height %d, descent %d, internal leading %d, average width %d;"
+              " BaseWidth %d\n",
+              static_cast<int>(metrics.height), static_cast<int>(metrics.descent),
+              static_cast<int>(metrics.internalLeading), static_cast<int>(metrics.aveCharWidth),
+              size.width);
 
   const FontRequest request = ReferenceFontRequest();
   HFONT reference = Request(reinterpret_cast<const wchar_t*>(request.face), 0, request.weight);
@@ -143,8 +147,7 @@ TEST_P(LabelFontsAtScale, NameIsBlackAndQualifierIsBold) {
   const SelectedFace qualifier = Inspect(QualifierFont);
   DeleteLabelFonts();
 
-  const LabelMetrics metrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent,
-                             BaseMetrics.tmInternalLeading, BaseMetrics.tmAveCharWidth};
+  const LabelMetrics metrics = BaseLabelMetrics();
   EXPECT_EQ(name.fullName, L"Encode Sans Condensed Black") << Describe(name);
   // A positive request is a cell height; the rasteriser may miss it by one.
   EXPECT_NEAR(name.height, LabelHeight(metrics, UiScale), 1);

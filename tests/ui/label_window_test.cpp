@@ -29,11 +29,6 @@ void CaptureLine(const Utf16Char* line, void*) {
   if (CapturedLines != nullptr) CapturedLines->push_back(line);
 }
 
-LabelMetrics UsedMetrics() {
-  return LabelMetrics{BaseMetrics.tmHeight, BaseMetrics.tmDescent, BaseMetrics.tmInternalLeading,
-                      BaseMetrics.tmAveCharWidth};
-}
-
 RECT RegionBox(HWND window) {
   RECT box = {0, 0, 0, 0};
   GetWindowRgnBox(window, &box);
@@ -149,8 +144,8 @@ TEST_F(LabelWindowTest, CreationGivesRegionFontsAndNoCaption) {
   EXPECT_EQ(box.right, r.right - r.left);
   // The label's own width, not the system's minimum width of a new window.
   EXPECT_EQ(box.right,
-            ScaleExtent(BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale));
-  EXPECT_EQ(box.bottom, LabelHeight(UsedMetrics(), UiScale));
+            ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale));
+  EXPECT_EQ(box.bottom, LabelHeight(BaseLabelMetrics(), UiScale));
   EXPECT_NE(NameFont, nullptr);
   EXPECT_NE(QualifierFont, nullptr);
   EXPECT_EQ(GetWindowLongW(window_, GWL_STYLE) & WS_CAPTION, 0);
@@ -170,8 +165,8 @@ TEST_F(LabelWindowTest, DpiChangeTakesOnlyTheSuggestedCorner) {
                          reinterpret_cast<LPARAM>(&suggested)),
             0);
   EXPECT_EQ(UiScale, 1.5f);  // the high word, the vertical DPI
-  const int width = ScaleExtent(BaseWidth(UsedMetrics(), GetSystemMetrics(SM_CXBORDER)), 1.5f);
-  const int height = LabelHeight(UsedMetrics(), 1.5f);
+  const int width = ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), 1.5f);
+  const int height = LabelHeight(BaseLabelMetrics(), 1.5f);
   RECT r = {0, 0, 0, 0};
   GetWindowRect(window_, &r);
   EXPECT_EQ(r.left, 100);
