@@ -165,31 +165,5 @@ TEST_P(LabelFontsAtScale, NameIsBlackAndQualifierIsBold) {
 
 INSTANTIATE_TEST_SUITE_P(Scales, LabelFontsAtScale, ::testing::Values(1.0f, 1.5f, 2.0f));
 
-// What the other ways of asking would give; printed so a change of the
-// system's font matching shows up in the test log.
-TEST(LabelFontSelection, AlternativeRequestsForTheRecord) {
-  struct Alternative {
-    const wchar_t* face;
-    int weight;
-  };
-  const Alternative alternatives[] = {{L"Encode Sans Condensed Black", 0},
-                                      {L"Encode Sans Condensed Black", 400},
-                                      {L"Encode Sans Condensed Black", 550},
-                                      {L"Encode Sans Condensed Black", 600},
-                                      {L"Encode Sans Condensed", 900},
-                                      {L"Encode Sans Condensed", 700},
-                                      {L"Encode Sans Condensed Black", 900},
-                                      {L"Encode Sans Condensed Black", 700},
-                                      {L"Encode Sans Condensed Bold", 700}};
-  for (const Alternative& a : alternatives) {
-    HFONT font = Request(a.face, 30, a.weight);
-    const SelectedFace selected = Inspect(font);
-    DeleteObject(font);
-    std::printf("asked '%s' %d -> %s\n", Narrow(a.face).c_str(), a.weight,
-                Describe(selected).c_str());
-  }
-  SUCCEED();
-}
-
 }  // namespace
 }  // namespace tintora
