@@ -70,12 +70,17 @@ if [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 # A private display: start a session, start the program, take a picture, stop.
-state=$(bash scripts/wine-desktop.sh start)
+# The program is started directly rather than through wine-run.sh: stopping the
+# session ends it, where a runner would make the stop wait for it to finish.
+bash scripts/wine-desktop.sh start >/dev/null
 trap 'bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true' EXIT
-# shellcheck disable=SC1090
-display=$(sed -n 's/^DISPLAY=//p' "$state")
+# shellcheck source=lib/wine-session.sh
+source scripts/lib/wine-session.sh
+ws_resolve_paths
+ws_export_state
+display=$DISPLAY
 echo "run: starting $exe on the private display $display"
-bash scripts/wine-run.sh "$exe" >"$build/run-output.log" 2>&1 &
+"$WINE" "$exe" </dev/null >"$build/run-output.log" 2>&1 &
 for ((i = 0; i < 150; i++)); do
   xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"' && break
   sleep 0.1
@@ -83,6 +88,12 @@ done
 if ! xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"'; then
   echo "run: no Tintora window appeared within 15 s (output: $build/run-output.log)" >&2
 fi
+# A few pointer moves over the desktop, so the label shows a sampled colour.
+for xy in "600 400" "610 405" "620 410"; do
+  # shellcheck disable=SC2086
+  DISPLAY=$display xdotool mousemove $xy 2>/dev/null || true
+  sleep 0.2
+done
 sleep "$seconds"
 shot=$build/run-screenshot.png
 DISPLAY=$display bash scripts/wine-screenshot.sh "$shot"

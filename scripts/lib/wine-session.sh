@@ -131,7 +131,7 @@ ws_start_xvfb() {
   local n pid i first=${TINTORA_FIRST_DISPLAY:-90}
   for ((n = first; n < first + 100; n++)); do
     [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    Xvfb ":$n" -screen 0 "${TINTORA_SCREEN_SIZE}x24" -nolisten tcp -noreset -dpi 96 \
+    setsid Xvfb ":$n" -screen 0 "${TINTORA_SCREEN_SIZE}x24" -nolisten tcp -noreset -dpi 96 \
       </dev/null >"$WS_DIR/xvfb.log" 2>&1 7>&- 8>&- 9>&- &
     pid=$!
     for ((i = 0; i < 100; i++)); do
@@ -188,6 +188,38 @@ ws_ensure_prefix() {
   echo "$TINTORA_PREFIX_VERSION" >"$marker"
 }
 
+# Wine processes of this prefix that outlived their wineserver (it was killed,
+# e.g. by a Ctrl+C): they hang on, so they are ended by id. The prefix is the
+# build tree's own, so they can only be ours.
+ws_kill_prefix_orphans() {
+  local env pid i starts=() pids=() left
+  for env in /proc/[0-9]*/environ; do
+    pid=${env#/proc/}
+    pid=${pid%/environ}
+    [[ $pid != "$$" && $pid != "$BASHPID" ]] || continue
+    { tr '\0' '\n' <"$env" | grep -qxF "WINEPREFIX=$WS_PREFIX"; } 2>/dev/null || continue
+    # Only Wine programs: their command line is a Windows path or an .exe.
+    { tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qiE '^[a-z]:\\|\.exe( |$)|wineserver'; } 2>/dev/null || continue
+    pids+=("$pid")
+    starts+=("$(ws_proc_start "$pid" || true)")
+  done
+  [[ ${#pids[@]} -gt 0 ]] || return 0
+  ws_note "ending ${#pids[@]} leftover Wine process(es) of $WS_PREFIX"
+  for i in "${!pids[@]}"; do kill -TERM "${pids[$i]}" 2>/dev/null || true; done
+  for ((left = 30; left > 0; left--)); do
+    local alive=0
+    for i in "${!pids[@]}"; do
+      ws_proc_alive "${pids[$i]}" "${starts[$i]}" && alive=1
+    done
+    [[ $alive == 1 ]] || return 0
+    sleep 0.1
+  done
+  for i in "${!pids[@]}"; do
+    ws_proc_alive "${pids[$i]}" "${starts[$i]}" && kill -KILL "${pids[$i]}" 2>/dev/null
+  done
+  return 0
+}
+
 # Ends whatever an earlier, interrupted session of this prefix left behind.
 ws_cleanup_stale() {
   if [[ -f $WS_STATE ]]; then
@@ -198,12 +230,14 @@ ws_cleanup_stale() {
     wsst=$(sed -n 's/^TINTORA_WINESERVER_START=//p' "$WS_STATE")
     if [[ -d $WS_PREFIX ]]; then timeout 30 "$WS_WINESERVER" -k 2>/dev/null || true; fi
     ws_stop_pid "$wp" "$wsst" wineserver
+    ws_kill_prefix_orphans
     ws_stop_pid "$xp" "$xs" Xvfb
     rm -f "$WS_STATE"
   elif [[ -d $WS_PREFIX ]]; then
     # No record, but a server of this prefix may still run (killed runner).
     timeout 30 "$WS_WINESERVER" -k 2>/dev/null || true
     timeout 30 "$WS_WINESERVER" -w 2>/dev/null || true
+    ws_kill_prefix_orphans
   fi
 }
 
@@ -242,7 +276,7 @@ ws_start_foreground_keeper() {
     fi
     mv -f "$exe.tmp" "$exe"
   fi
-  DISPLAY=$WS_DISPLAY "$WS_WINE" "$exe" </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+  DISPLAY=$WS_DISPLAY setsid "$WS_WINE" "$exe" </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
   WS_KEEPER_PID=$!
 }
 
@@ -257,7 +291,7 @@ ws_start_locked() {
   if [[ ${TINTORA_KEEP_REGISTRY:-0} != 1 ]]; then
     cp "$WS_PREFIX"/.tintora-pristine/*.reg "$WS_PREFIX/"
   fi
-  "$WS_WINESERVER" -f -p </dev/null >"$WS_DIR/wineserver.log" 2>&1 7>&- 8>&- 9>&- &
+  setsid "$WS_WINESERVER" -f -p </dev/null >"$WS_DIR/wineserver.log" 2>&1 7>&- 8>&- 9>&- &
   WS_WS_PID=$!
   WS_WS_START=$(ws_proc_start "$WS_WS_PID" || true)
   local sock='' i
@@ -277,7 +311,7 @@ ws_start_locked() {
   # do not start the desktop themselves, so it is started here the way the
   # first window would start it.
   DISPLAY=$WS_DISPLAY timeout 120 "$WS_WINE" wineboot </dev/null >"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- || true
-  DISPLAY=$WS_DISPLAY "$WS_WINE" explorer.exe /desktop </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+  DISPLAY=$WS_DISPLAY setsid "$WS_WINE" explorer.exe /desktop </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
   ws_start_foreground_keeper
   for ((i = 0; i < 300; i++)); do
     xwininfo -display "$WS_DISPLAY" -root -children 2>/dev/null | grep -q 'Wine desktop' && break
