@@ -13,6 +13,7 @@ WINEPREFIX and WINE. Exit code 0 pass, 1 fail, 77 skipped.
 """
 
 import argparse
+import copy
 import os
 import subprocess
 import sys
@@ -152,14 +153,23 @@ class Context:
         self.painters.append(process)
         return process
 
-    def start(self, log_name, extra_debug=""):
+    def wine_with_overrides(self, overrides):
+        """The same Wine session with DLL overrides added for the processes
+        started through it, e.g. "shcore=d" to disable a DLL."""
+        wine = copy.copy(self.wine)
+        base = self.wine.env.get("WINEDLLOVERRIDES", "")
+        wine.env = dict(self.wine.env, WINEDLLOVERRIDES=(base + ";" if base else "") + overrides)
+        return wine
+
+    def start(self, log_name, extra_debug="", dll_overrides=None):
         # A label left over from an earlier failed scenario would answer the
         # probe instead of this run's.
         leftover = self.helpers.probe("window", allow_fail=True)
         if leftover.get("found") == 1:
             self.helpers.probe("close", allow_fail=True)
             self.helpers.probe("window", "--gone", 10000, allow_fail=True)
-        run = Tintora(self.wine, self.helpers, self.args.tintora, log_name, extra_debug)
+        wine = self.wine if not dll_overrides else self.wine_with_overrides(dll_overrides)
+        run = Tintora(wine, self.helpers, self.args.tintora, log_name, extra_debug)
         self.runs.append(run)
         return run
 
@@ -858,6 +868,115 @@ def scenario_dpichanged(ctx):
         ctx.verify_label(info, colour, name, qualifier, dpi, "dpichanged-%ddpi" % dpi, run)
 
 
+def close_menu(ctx):
+    ctx.pointer("key", 0x1B)
+    wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10, what="the menu to close")
+
+
+def scenario_run_key_readonly(ctx):
+    """The Run key cannot be written: choosing "Launch on startup" changes
+    no registry value, the check mark follows the choice all the same, and
+    the next start shows the registry again."""
+    ctx.clean_settings()
+    check(ctx.helpers.probe("reg", "get")["run_type"] == -1, "the Run value is still there after clearing")
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    lock = ctx.helpers.probe("reg", "lock-run", allow_fail=True)
+    failed = True
+    try:
+        check(lock.get("ok") == 1, "the Run key could not be made read-only: %s" % lock)
+        if lock.get("enforced") != 1:
+            raise E2ESkip("this registry does not enforce key security")
+        print("  Run key read-only (access list before: %s)" % lock.get("saved"))
+        run = ctx.start("run-key-readonly.log")
+        info = run.window()
+        left, top, _, _ = ctx.label_box(info)
+        at = (left + 7, top + 5)
+        menu = right_click_menu(ctx, run, info, at)
+        check(not menu["checked"], "'Launch on startup' is checked without a Run value")
+        choose(ctx, menu, "Launch on startup")
+        wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10,
+                   what="the menu to close")
+        # The flag flips in the same handling as the write, so once the
+        # next menu shows it the write has been tried.
+        menu = right_click_menu(ctx, run, info, at)
+        ctx.save(menu["shot"], "menu-run-key-readonly")
+        check(menu["checked"], "'Launch on startup' is not checked after choosing it (the write failed)")
+        value = ctx.helpers.probe("reg", "get")
+        check(value["run_type"] == -1, "the Run value exists although the key is read-only: %s" % value)
+        print("  chosen: checked, Run value absent")
+        close_menu(ctx)
+        ctx.helpers.probe("close")
+        check(run.wait_exit() == 0, "exit code %s" % run.exit_code)
+
+        run = ctx.start("run-key-readonly-2.log")
+        info = run.window()
+        left, top, _, _ = ctx.label_box(info)
+        menu = right_click_menu(ctx, run, info, (left + 7, top + 5))
+        check(not menu["checked"], "after a restart 'Launch on startup' is checked without a Run value")
+        close_menu(ctx)
+        check(ctx.helpers.probe("reg", "get")["run_type"] == -1, "the Run value appeared")
+        print("  restarted: unchecked, as the registry says")
+        failed = False
+    finally:
+        # Later scenarios share the registry: the key is always given back.
+        unlock = ctx.helpers.probe("reg", "unlock-run", "" if lock.get("was_locked") else lock.get("saved", ""),
+                                   allow_fail=True)
+        if unlock.get("ok") != 1:
+            ctx.note("the Run key could not be made writable again: %s" % unlock)
+            if not failed:
+                raise E2EFailure("the Run key could not be made writable again: %s" % unlock)
+
+
+def scenario_dpi_query_unavailable(ctx):
+    """Without shcore's per-monitor DPI query the label keeps its 96-DPI
+    size although the system runs at 144 DPI."""
+    overrides = "shcore=d"
+    ctx.clean_settings()
+    try:
+        ctx.helpers.probe("reg", "set-logpixels", 144)
+        # Without the override the query is there, so what follows comes
+        # from the override alone.
+        usual = ctx.helpers.probe("dll", "shcore.dll", "GetDpiForMonitor", allow_fail=True)
+        check(usual.get("loaded") == 1 and usual.get("function") == 1,
+              "shcore's GetDpiForMonitor is not there even without the override: %s" % usual)
+
+        colour = "00ffff"
+        patch = (500, 400, 80, 80, colour)
+        ctx.painter([patch], background="808080")
+        name, qualifier = ctx.names([colour])[colour][:2]
+        ctx.park_pointer()
+        # The loader's own lines show that this process was refused shcore.
+        # (The probe cannot show it: it needs shell32, which Wine does not
+        # load without shcore.)
+        run = ctx.start("dpi-query-unavailable.log", extra_debug=",+loaddll,warn+module", dll_overrides=overrides)
+        info = run.window()
+
+        def shcore_lines():
+            raw = run.debug_text()[1].splitlines()
+            return ([line for line in raw if "Failed to load module" in line and "shcore" in line.lower()],
+                    [line for line in raw if "Loaded" in line and "shcore.dll" in line.lower()])
+        # The window exists once start-up is past the query; the lines are
+        # waited for all the same, as the log is another process's output.
+        try:
+            wait_until(lambda: any(shcore_lines()), 10, what="the loader's line about shcore")
+        except E2EFailure:
+            pass
+        refused, loaded = shcore_lines()
+        check(refused and not loaded, "with WINEDLLOVERRIDES %s the label's process did not fail to load shcore "
+              "(loader lines: %s)" % (overrides, (refused + loaded)[:3] or "none"))
+        print("  %s" % refused[0].split(":", 1)[-1].strip())
+        m = ctx.check_window_shape(info, 96)
+        at144 = ctx.metrics(144)
+        check((at144["scaled_width"], at144["label_height"]) != (m["scaled_width"], m["label_height"]),
+              "the 96 and 144 DPI sizes are the same; the scenario shows nothing")
+        ctx.verify_label(info, "000000", "Mossvane", "", 96, "dpi-query-unavailable-start")
+        ctx.pointer("move", *centre(patch))
+        ctx.verify_label(info, colour, name, qualifier, 96, "dpi-query-unavailable-%s" % colour, run)
+    finally:
+        ctx.helpers.probe("reg", "set-logpixels", 96, allow_fail=True)
+
+
 SCENARIOS = {
     "startup": scenario_startup,
     "colours": scenario_colours,
@@ -873,6 +992,8 @@ SCENARIOS = {
     "dpi144": scenario_dpi144,
     "dpi192": scenario_dpi192,
     "dpichanged": scenario_dpichanged,
+    "run_key_readonly": scenario_run_key_readonly,
+    "dpi_query_unavailable": scenario_dpi_query_unavailable,
 }
 
 

@@ -17,7 +17,15 @@
 //   pixel X Y                        the screen pixel through GetDC(NULL)
 //   reg get | clear | set-pos X Y | set-posx X | set-run TEXT | set-run-dword N
 //       | del-run | set-logpixels N | del-logpixels
+//   reg lock-run                     makes the Run key read-only for everyone; prints the
+//                                    access list it had ("saved", SDDL) and whether the
+//                                    registry now refuses to set a value there ("enforced")
+//   reg unlock-run [SDDL]            gives the Run key that access list back (without one:
+//                                    full access for everyone)
+//   dll NAME [FUNCTION]              loads NAME from the system directory as the label
+//                                    does, and looks FUNCTION up in it
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -738,6 +746,115 @@ void DeleteValue(HKEY root, const wchar_t* key, const wchar_t* value) {
   }
 }
 
+// The Run key locked: everyone may read it, read and change its access list
+// and delete it, but not set or delete values.
+const wchar_t kRunKeyLockedDacl[] = L"D:P(A;;0x70019;;;WD)";
+// What an unlock without the saved list applies.
+const wchar_t kRunKeyOpenDacl[] = L"D:(A;;KA;;;WD)";
+
+bool ApplyDacl(HKEY key, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  const bool applied = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  return applied;
+}
+
+// The key's access list as SDDL text; empty when it cannot be read.
+std::wstring DaclText(HKEY key) {
+  DWORD size = 0;
+  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+  if (size == 0) return std::wstring();
+  std::vector<BYTE> descriptor(size);
+  if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  LPWSTR text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                            DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    return std::wstring();
+  }
+  std::wstring result(text);
+  LocalFree(text);
+  return result;
+}
+
+// SDDL text as the system writes it back, for comparing access lists.
+std::wstring CanonicalDacl(const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    return std::wstring();
+  }
+  LPWSTR text = nullptr;
+  std::wstring result;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &text, nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+bool RunKeyRefusesValues() {
+  HKEY key = nullptr;
+  const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
+  if (opened == ERROR_SUCCESS) RegCloseKey(key);
+  return opened == ERROR_ACCESS_DENIED;
+}
+
+int CmdLockRunKey() {
+  HKEY key = nullptr;
+  // Created when missing, so that there is a key to lock.
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_READ | READ_CONTROL | WRITE_DAC, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    JsonLine().Int("ok", 0).Print();
+    return 1;
+  }
+  const std::wstring saved = DaclText(key);
+  const bool applied = !saved.empty() && ApplyDacl(key, kRunKeyLockedDacl);
+  RegCloseKey(key);
+  // A list saved while the key was already locked would lock it again on unlock.
+  const bool was_locked = !saved.empty() && saved == CanonicalDacl(kRunKeyLockedDacl);
+  JsonLine()
+      .Int("ok", applied)
+      .Int("enforced", applied && RunKeyRefusesValues())
+      .Int("was_locked", was_locked)
+      .Text("saved", saved)
+      .Print();
+  return applied ? 0 : 1;
+}
+
+int CmdUnlockRunKey(const std::vector<std::wstring>& p) {
+  const std::wstring dacl = p.size() >= 3 && !p[2].empty() ? p[2] : std::wstring(kRunKeyOpenDacl);
+  HKEY key = nullptr;
+  bool applied = false;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+    applied = ApplyDacl(key, dacl.c_str());
+    RegCloseKey(key);
+  }
+  const bool writable = !RunKeyRefusesValues();
+  JsonLine().Int("ok", applied && writable).Int("applied", applied).Int("writable", writable).Print();
+  return applied && writable ? 0 : 1;
+}
+
+int CmdDll(const Options& options) {
+  const std::vector<std::wstring>& p = options.positional;
+  if (p.size() < 2) return Fail("usage: dll NAME [FUNCTION]");
+  HMODULE module = LoadLibraryExW(p[1].c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const DWORD error = module == nullptr ? GetLastError() : 0;
+  bool found = false;
+  if (module != nullptr && p.size() >= 3) {
+    const std::string function(p[2].begin(), p[2].end());
+    found = GetProcAddress(module, function.c_str()) != nullptr;
+  }
+  JsonLine().Int("loaded", module != nullptr).Int("error", error).Int("function", found).Print();
+  if (module != nullptr) FreeLibrary(module);
+  return module != nullptr ? 0 : 1;
+}
+
 int CmdReg(const Options& options) {
   const std::vector<std::wstring>& p = options.positional;
   const std::wstring what = p.size() >= 2 ? p[1] : L"";
@@ -777,8 +894,13 @@ int CmdReg(const Options& options) {
     ok = SetDword(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", static_cast<DWORD>(a));
   } else if (what == L"del-logpixels") {
     DeleteValue(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+  } else if (what == L"lock-run") {
+    return CmdLockRunKey();
+  } else if (what == L"unlock-run") {
+    return CmdUnlockRunKey(p);
   } else {
-    return Fail("usage: reg get|clear|set-pos X Y|set-posx X|set-run T|set-run-dword N|del-run|set-logpixels N|del-logpixels");
+    return Fail("usage: reg get|clear|set-pos X Y|set-posx X|set-run T|set-run-dword N|del-run|set-logpixels N|"
+                "del-logpixels|lock-run|unlock-run [SDDL]");
   }
   JsonLine().Int("ok", ok).Print();
   return ok ? 0 : 1;
@@ -791,7 +913,7 @@ int main() {
   const std::vector<std::wstring> words = tintora::e2e::CommandWords();
   Options options;
   if (words.empty() || !ParseOptions(words, &options)) {
-    return Fail("usage: e2e_probe window|metrics|render|dpichanged|close|about|menu|foreground|pixel|reg ...");
+    return Fail("usage: e2e_probe window|metrics|render|dpichanged|close|about|menu|foreground|pixel|reg|dll ...");
   }
   options.positional.insert(options.positional.begin(), words[0]);
   const std::wstring& command = words[0];
@@ -805,5 +927,6 @@ int main() {
   if (command == L"foreground") return CmdForeground();
   if (command == L"pixel") return CmdPixel(options);
   if (command == L"reg") return CmdReg(options);
+  if (command == L"dll") return CmdDll(options);
   return Fail("unknown command");
 }
