@@ -56,9 +56,9 @@ LRESULT HandleCreate(HWND window) {
   const int createdWidth = BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER));
   SetWindowPos(window, nullptr, r.left, r.top, ScaleExtent(createdWidth, UiScale),
                ScaleExtent(r.bottom - r.top, UiScale), SWP_NOZORDER | SWP_NOACTIVATE);
-  RECT r2 = {0, 0, 0, 0};
-  GetWindowRect(window, &r2);
-  ApplyLabelRegion(window, r2.right - r2.left, LabelHeight(BaseLabelMetrics(), UiScale));
+  // The region takes the label's own width rather than the window's: at a
+  // small scale the system can still hold the captioned window wider here.
+  ApplyLabelRegion(window, ScaleExtent(createdWidth, UiScale), LabelHeight(BaseLabelMetrics(), UiScale));
   CreateLabelFonts();
   AutostartEnabled = IsAutostartEnabled() != 0 ? 1 : 0;
   return 0;
@@ -115,8 +115,13 @@ HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size) {
   SetWindowLongW(window, GWL_STYLE, WS_SYSMENU);
   // The system caches the frame: without a frame change the caption keeps
   // its room and the region would show it instead of the label.
-  SetWindowPos(window, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  // Without its caption the window is no longer held to the minimum width
+  // of a captioned one, so it can now take the label's own width.
+  RECT r = {0, 0, 0, 0};
+  GetWindowRect(window, &r);
+  const int width = ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
+  SetWindowPos(window, nullptr, 0, 0, width, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   return window;
 }
 
