@@ -3,8 +3,10 @@
 # runs the tests of the native, sanitize and windows presets (the Windows tests
 # run under Wine on a private virtual desktop). Fails when any step fails.
 #
-# Usage: scripts/test.sh [PRESET...]      (default: native sanitize windows)
-# Environment: TINTORA_JOBS (default 2) - parallel build and test jobs.
+# Usage: scripts/test.sh [PRESET...]      (default: native sanitize fuzz windows)
+#   "fuzz" is a bounded run of each libFuzzer target (scripts/fuzz.sh).
+# Environment: TINTORA_JOBS (default 2) - parallel build and test jobs;
+#   TINTORA_FUZZ_SECONDS (default 20) - time for each fuzz target.
 # Logs: build/test-logs/<preset>.log
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -12,7 +14,7 @@ repo=$(pwd)
 
 jobs=${TINTORA_JOBS:-2}
 presets=("$@")
-[[ ${#presets[@]} -gt 0 ]] || presets=(native sanitize windows)
+[[ ${#presets[@]} -gt 0 ]] || presets=(native sanitize fuzz windows)
 
 bash scripts/setup.sh || { echo "test: setup failed" >&2; exit 1; }
 
@@ -44,6 +46,19 @@ for preset in "${presets[@]}"; do
      ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$repo" "$dir/CMakeCache.txt"; then
     echo "test: $dir belongs to another source tree; starting it afresh"
     rm -rf "$dir"
+  fi
+  if [[ $preset == fuzz ]]; then
+    echo
+    echo "==== fuzz: ${TINTORA_FUZZ_SECONDS:-20}s per target"
+    total_tests=$((total_tests + 2))
+    if bash scripts/fuzz.sh "${TINTORA_FUZZ_SECONDS:-20}" 2>&1 | tee -a "$log"; [[ ${PIPESTATUS[0]} -eq 0 ]]; then
+      result[$preset]="passed: 2 fuzz targets, no crash"
+    else
+      result[$preset]="FAILED: a fuzz target crashed or did not build"
+      total_failed=$((total_failed + 2))
+      failed_presets=$((failed_presets + 1))
+    fi
+    continue
   fi
   echo
   echo "==== $preset: configure"
