@@ -49,14 +49,14 @@ std::size_t FormatWideV(Utf16Char* dest, std::size_t capacityBytes, const Utf16C
         out.Put(*p);
         continue;
       }
-      const Utf16Char spec = p[1];
-      if (spec == u'd' || spec == u'i') {
+      const Utf16Char conversion = p[1];
+      if (conversion == u'd' || conversion == u'i') {
         out.PutInt(va_arg(args, int));
         ++p;
-      } else if (spec == u's') {
+      } else if (conversion == u's') {
         out.PutText(va_arg(args, const Utf16Char*));
         ++p;
-      } else if (spec == u'%') {
+      } else if (conversion == u'%') {
         out.Put(u'%');
         ++p;
       } else {
