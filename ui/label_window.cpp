@@ -114,9 +114,9 @@ HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size) {
   if (window == nullptr) return nullptr;
   SetWindowLongW(window, GWL_STYLE, WS_SYSMENU);
   // The system caches the frame: without a frame change the caption keeps
-  // its room and the region would show it instead of the label.
-  // Without its caption the window is no longer held to the minimum width
-  // of a captioned one, so it can now take the label's own width.
+  // its room and the region would show it instead of the label. Without its
+  // caption the window is no longer held to the minimum width of a captioned
+  // one, so the same call gives it the label's own width.
   RECT r = {0, 0, 0, 0};
   GetWindowRect(window, &r);
   const int width = ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
