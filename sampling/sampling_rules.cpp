@@ -44,6 +44,10 @@ void ClipAxis(std::int64_t first, std::int64_t low, std::int64_t high, std::int3
 
 }  // namespace
 
+bool ScreenBoundsNeedRefresh(bool known, const ScreenRect& kept, std::int32_t x, std::int32_t y) {
+  return !known || x < kept.left || x >= kept.right || y < kept.top || y >= kept.bottom;
+}
+
 BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const ScreenRect& screen) {
   BlockCopy copy{};
   copy.centreOnScreen =

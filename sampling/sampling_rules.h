@@ -75,6 +75,12 @@ struct BlockCopy {
 
 BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const ScreenRect& screen);
 
+// The screen's bounds are kept between samples (asking for them is a round
+// trip into the system on some platforms); they are asked for again when not
+// yet known or when the pointer lies outside them. A display change makes
+// them unknown.
+bool ScreenBoundsNeedRefresh(bool known, const ScreenRect& kept, std::int32_t x, std::int32_t y);
+
 // The colour of the block's centre pixel as a COLORREF. The block must hold
 // at least kSampleBlockBytes bytes.
 ColorRef CentrePixelColor(const unsigned char* block);

@@ -27,4 +27,8 @@ struct ScreenSample {
 // The screen pixel at physical screen coordinates (x, y).
 ScreenSample SampleColorAt(int x, int y);
 
+// Called when the display configuration changes: the kept screen bounds are
+// asked for again at the next sample.
+void ForgetScreenBounds();
+
 }  // namespace tintora

@@ -158,6 +158,11 @@ LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       return HandleMenuCommand(window, wParam);
     case WM_DRAWITEM:
       return 0;
+    case WM_DISPLAYCHANGE:
+      // Screens added, removed or resized: the sampler asks for the screen's
+      // bounds again. The answer is still the default one.
+      ForgetScreenBounds();
+      return DefWindowProcW(window, message, wParam, lParam);
     case WM_CHAR:  // no keyboard commands of its own
     default:
       return DefWindowProcW(window, message, wParam, lParam);

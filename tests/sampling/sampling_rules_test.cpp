@@ -142,6 +142,16 @@ INSTANTIATE_TEST_SUITE_P(
                       ClipCase{1024, 300, false, 0, 0, 0, 0, 0, 0},
                       ClipCase{500, 768, false, 0, 0, 0, 0, 0, 0}));
 
+TEST(ScreenBounds, AskedAgainWhenUnknownOrThePointerIsOutside) {
+  const ScreenRect kept{-1920, 0, 1024, 768};
+  EXPECT_TRUE(ScreenBoundsNeedRefresh(false, kept, 0, 0));
+  EXPECT_FALSE(ScreenBoundsNeedRefresh(true, kept, -1920, 0));
+  EXPECT_FALSE(ScreenBoundsNeedRefresh(true, kept, 1023, 767));
+  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, 1024, 100));   // a screen added on the right
+  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, 100, -1));     // or above
+  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, -1921, 100));
+}
+
 TEST(BlockClip, MonitorsLeftOfAndAboveThePrimary) {
   const ScreenRect screen{-1920, -200, 1024, 768};
   const BlockCopy copy = ClipSampleBlock(-1918, -200, screen);
