@@ -12,13 +12,13 @@ constexpr double kPi = 3.141592653589793;
 
 // Viewing conditions: L_A = 200 cd/m2, Y_b = 20, average surround.
 struct ViewingConstants {
-  double d;            // degree of adaptation
-  double fl;           // luminance-level adaptation factor
-  double nbb;          // N_bb = N_cb
-  double z;            // base exponent of lightness
+  double d;                       // degree of adaptation
+  double fl;                      // luminance-level adaptation factor
+  double nbb;                     // N_bb = N_cb
+  double z;                       // base exponent of lightness
   double adaptR, adaptG, adaptB;  // D * Y_w/X_w' + 1 - D per CAT02 channel
-  double aw;           // achromatic response of the adapted white
-  double chromaFactor; // (1.64 - 0.29^0.2)^0.73
+  double aw;                      // achromatic response of the adapted white
+  double chromaFactor;            // (1.64 - 0.29^0.2)^0.73
 };
 
 struct Triple {
@@ -30,8 +30,7 @@ Triple ToHpe(const Triple& c) {
   const double x = 1.096124 * c.r + -0.278869 * c.g + 0.182745 * c.b;
   const double y = 0.454369 * c.r + 0.473533 * c.g + 0.072098 * c.b;
   const double z = -0.009628 * c.r + -0.005698 * c.g + 1.015326 * c.b;
-  return {0.38971 * x + 0.68898 * y + -0.07868 * z,
-          -0.22981 * x + 1.18340 * y + 0.04641 * z,
+  return {0.38971 * x + 0.68898 * y + -0.07868 * z, -0.22981 * x + 1.18340 * y + 0.04641 * z,
           0.0 * x + 0.0 * y + 1.0 * z};
 }
 
@@ -53,8 +52,8 @@ ViewingConstants ComputeViewingConstants() {
   ViewingConstants k{};
   k.d = 1.0 - 0.2777777777777778 * std::exp(-2.630434782608696);
   const double k4 = std::pow(0.000999000999000999, 4.0);
-  k.fl = 0.1 * std::pow(1.0 - k4, 2.0) * std::pow(1000.0, 0.3333333333333333) +
-         k4 * 0.2 * 5.0 * 200.0;
+  k.fl =
+      0.1 * std::pow(1.0 - k4, 2.0) * std::pow(1000.0, 0.3333333333333333) + k4 * 0.2 * 5.0 * 200.0;
   k.nbb = 0.725 * std::pow(5.0, 0.2);
   k.z = 1.48 + std::pow(0.2, 0.5);
   k.adaptR = k.d * 1.053401915135245 + 1.0 - k.d;
@@ -114,8 +113,7 @@ AppearanceColor XyzToAppearance(const XyzColor& xyz) {
   const ViewingConstants& k = Viewing();
   const double x = xyz.v[kX], y = xyz.v[kY], z = xyz.v[kZ];
 
-  const Triple cone{0.7328 * x + 0.4296 * y - 0.1624 * z,
-                    -0.7036 * x + 1.6975 * y + 0.0061 * z,
+  const Triple cone{0.7328 * x + 0.4296 * y - 0.1624 * z, -0.7036 * x + 1.6975 * y + 0.0061 * z,
                     0.0030 * x + 0.0136 * y + 0.9834 * z};
   const Triple adapted{cone.r * k.adaptR, cone.g * k.adaptG, cone.b * k.adaptB};
   const Triple ra = CompressAll(ToHpe(adapted), k.fl);

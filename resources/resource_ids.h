@@ -5,10 +5,10 @@
 #ifndef TINTORA_RESOURCE_IDS_H
 #define TINTORA_RESOURCE_IDS_H
 
-#define TINTORA_IDR_MANIFEST 1      /* CREATEPROCESS_MANIFEST_RESOURCE_ID */
-#define TINTORA_IDF_BOLD_FACE 130   /* "BINARY": Encode Sans Condensed Bold (700) */
-#define TINTORA_IDF_BLACK_FACE 131  /* "BINARY": Encode Sans Condensed Black (900) */
-#define TINTORA_IDI_APP_ICON 132    /* icon group: the application icon */
+#define TINTORA_IDR_MANIFEST 1     /* CREATEPROCESS_MANIFEST_RESOURCE_ID */
+#define TINTORA_IDF_BOLD_FACE 130  /* "BINARY": Encode Sans Condensed Bold (700) */
+#define TINTORA_IDF_BLACK_FACE 131 /* "BINARY": Encode Sans Condensed Black (900) */
+#define TINTORA_IDI_APP_ICON 132   /* icon group: the application icon */
 
 #ifndef RC_INVOKED
 namespace tintora {

@@ -19,8 +19,8 @@ RawInputReadCheck CheckRawInputRead(std::uint32_t size, std::uint32_t readResult
   check.sizeMismatch = readResult != size;
   // An error result, or a count beyond the buffer, tells nothing about which
   // bytes were filled.
-  check.usable = readResult != kRawInputError && readResult <= size &&
-                 readResult >= wholeMouseEventBytes;
+  check.usable =
+      readResult != kRawInputError && readResult <= size && readResult >= wholeMouseEventBytes;
   return check;
 }
 
@@ -55,10 +55,10 @@ BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const ScreenRect& scre
   if (!copy.centreOnScreen) return copy;
   // 64-bit so that a pointer near the ends of the coordinate range cannot
   // overflow the block's edges.
-  ClipAxis(static_cast<std::int64_t>(x) - kSampleBlockHalf, screen.left, screen.right,
-           &copy.destX, &copy.sourceX, &copy.width);
-  ClipAxis(static_cast<std::int64_t>(y) - kSampleBlockHalf, screen.top, screen.bottom,
-           &copy.destY, &copy.sourceY, &copy.height);
+  ClipAxis(static_cast<std::int64_t>(x) - kSampleBlockHalf, screen.left, screen.right, &copy.destX,
+           &copy.sourceX, &copy.width);
+  ClipAxis(static_cast<std::int64_t>(y) - kSampleBlockHalf, screen.top, screen.bottom, &copy.destY,
+           &copy.sourceY, &copy.height);
   return copy;
 }
 

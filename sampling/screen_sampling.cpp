@@ -16,8 +16,7 @@ COLORREF LastColor = 0;
 
 namespace {
 
-constexpr UINT kWholeMouseEventBytes =
-    static_cast<UINT>(sizeof(RAWINPUTHEADER) + sizeof(RAWMOUSE));
+constexpr UINT kWholeMouseEventBytes = static_cast<UINT>(sizeof(RAWINPUTHEADER) + sizeof(RAWMOUSE));
 
 ScreenRect ToScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
 
@@ -80,8 +79,7 @@ void RegisterRawMouseInput(HWND window) {
 LRESULT HandleRawInput(HWND window, LPARAM lParam) {
   HRAWINPUT handle = reinterpret_cast<HRAWINPUT>(lParam);
   UINT size = 0;
-  const UINT queried =
-      GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER));
+  const UINT queried = GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER));
   if (!RawInputSizeUsable(queried, size, kWholeMouseEventBytes)) return 0;
 
   // RAWINPUT holds pointers, so the buffer must be suitably aligned: malloc's is.
@@ -129,7 +127,8 @@ ScreenSample SampleColorAt(int x, int y) {
            copy.sourceY, SRCCOPY);
     // BitBlt wrote through GDI; make sure it has reached the section's memory.
     GdiFlush();
-    result.color = static_cast<COLORREF>(CentrePixelColor(static_cast<const unsigned char*>(pixels)));
+    result.color =
+        static_cast<COLORREF>(CentrePixelColor(static_cast<const unsigned char*>(pixels)));
     result.taken = true;
     SelectObject(memory, previous);
   }

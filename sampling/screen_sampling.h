@@ -6,11 +6,11 @@
 namespace tintora {
 
 // Module-level state of the sampling, UI thread only.
-extern int SamplingPaused;       // nonzero while the left button is held
-extern RECT LabelScreenRect;     // the visible label, physical screen coordinates
-extern POINT PointerPos;         // the pointer, physical screen coordinates
-extern COLORREF SampleColor;     // the latest sample, read by the paint
-extern COLORREF LastColor;       // the sample the label texts describe
+extern int SamplingPaused;    // nonzero while the left button is held
+extern RECT LabelScreenRect;  // the visible label, physical screen coordinates
+extern POINT PointerPos;      // the pointer, physical screen coordinates
+extern COLORREF SampleColor;  // the latest sample, read by the paint
+extern COLORREF LastColor;    // the sample the label texts describe
 
 // Asks for every mouse report on the desktop, in the background too.
 void RegisterRawMouseInput(HWND window);

@@ -9,7 +9,8 @@ namespace {
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
 
 bool FitsInt32(std::int64_t value) {
-  return value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max();
+  return value >= std::numeric_limits<std::int32_t>::min() &&
+         value <= std::numeric_limits<std::int32_t>::max();
 }
 
 }  // namespace
@@ -35,7 +36,8 @@ std::optional<std::int32_t> DecodeStoredPosition(std::uint32_t pattern, std::uin
   return PositionFromPattern(pattern);
 }
 
-std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::int32_t x, std::int32_t y) {
+std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::int32_t x,
+                                           std::int32_t y) {
   // Width and height are taken in 64 bits: even a rectangle spanning the
   // whole 32-bit range has a size that fits there.
   const std::int64_t width = static_cast<std::int64_t>(current.right) - current.left;
@@ -48,7 +50,8 @@ std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::in
   return PlacementRect{x, y, static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
 }
 
-ModulePathResult ClassifyModulePath(std::uint32_t returned, std::uint32_t bufferUnits, std::uint32_t lastError) {
+ModulePathResult ClassifyModulePath(std::uint32_t returned, std::uint32_t bufferUnits,
+                                    std::uint32_t lastError) {
   if (bufferUnits == 0) {
     return ModulePathResult::Failed;
   }
@@ -74,8 +77,8 @@ std::uint32_t NextModulePathBufferUnits(std::uint32_t currentUnits) {
   return currentUnits * 2;
 }
 
-std::optional<std::uint32_t> BuildRunValue(const Utf16Char* path, std::size_t pathUnits, Utf16Char* dest,
-                                           std::size_t destUnits) {
+std::optional<std::uint32_t> BuildRunValue(const Utf16Char* path, std::size_t pathUnits,
+                                           Utf16Char* dest, std::size_t destUnits) {
   if (dest != nullptr && destUnits > 0) {
     dest[0] = u'\0';
   }

@@ -42,7 +42,8 @@ std::optional<std::int32_t> DecodeStoredPosition(std::uint32_t pattern, std::uin
 // Moves `current` so that its top-left corner is (x, y), keeping its width
 // and height. Gives no rectangle when any resulting edge falls outside the
 // 32-bit signed range: such a stored position counts as not saved.
-std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::int32_t x, std::int32_t y);
+std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::int32_t x,
+                                           std::int32_t y);
 
 // ---- Startup entry ---------------------------------------------------------
 
@@ -63,7 +64,8 @@ enum class ModulePathResult {
 // the size passed in, `lastError` the thread's error code read right after
 // the call (cleared before it). A result equal to the buffer size, or
 // ERROR_INSUFFICIENT_BUFFER (122), means the path was cut short.
-ModulePathResult ClassifyModulePath(std::uint32_t returned, std::uint32_t bufferUnits, std::uint32_t lastError);
+ModulePathResult ClassifyModulePath(std::uint32_t returned, std::uint32_t bufferUnits,
+                                    std::uint32_t lastError);
 
 // Next buffer size to try after a truncated result: doubles, capped at
 // kMaxModulePathBufferUnits. Gives 0 when `currentUnits` already was the
@@ -81,7 +83,7 @@ constexpr std::size_t RunValueUnits(std::size_t pathUnits) { return pathUnits + 
 // terminated empty text when it has room) for an empty path, a path that
 // itself holds a quote or a null, a path longer than kMaxModulePathUnits, or
 // a destination smaller than RunValueUnits(pathUnits).
-std::optional<std::uint32_t> BuildRunValue(const Utf16Char* path, std::size_t pathUnits, Utf16Char* dest,
-                                           std::size_t destUnits);
+std::optional<std::uint32_t> BuildRunValue(const Utf16Char* path, std::size_t pathUnits,
+                                           Utf16Char* dest, std::size_t destUnits);
 
 }  // namespace tintora

@@ -66,8 +66,8 @@ std::optional<RunValue> OwnRunValue() {
 // RRF_NOEXPAND keeps a REG_EXPAND_SZ value from being expanded and then
 // reported as REG_SZ: only a real REG_SZ startup value counts.
 bool RunValueIsRegSz(HKEY runKey) {
-  return RegGetValueW(runKey, nullptr, kRunValueName, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
+  return RegGetValueW(runKey, nullptr, kRunValueName, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr,
+                      nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 std::optional<std::int32_t> ReadPosition(HKEY key, const wchar_t* name) {
@@ -81,15 +81,16 @@ std::optional<std::int32_t> ReadPosition(HKEY key, const wchar_t* name) {
 
 bool WritePosition(HKEY key, const wchar_t* name, LONG position) {
   const DWORD pattern = PatternFromPosition(position);
-  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pattern), sizeof(pattern)) ==
-         ERROR_SUCCESS;
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pattern),
+                        sizeof(pattern)) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 int EnableAutostart() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, &key) !=
+      ERROR_SUCCESS) {
     return 0;
   }
   // The path comes first: when it cannot be had, nothing is deleted or written.
@@ -99,7 +100,8 @@ int EnableAutostart() {
     if (RunValueIsRegSz(key)) {
       DisableAutostart();
     }
-    result = RegSetValueExW(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->text.get()),
+    result = RegSetValueExW(key, kRunValueName, 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(value->text.get()),
                             value->bytes) == ERROR_SUCCESS
                  ? 1
                  : 0;
@@ -121,7 +123,8 @@ int DisableAutostart() {
 
 int IsAutostartEnabled() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, &key) !=
+      ERROR_SUCCESS) {
     return 0;
   }
   const int result = RunValueIsRegSz(key) ? 1 : 0;
@@ -136,8 +139,8 @@ int SaveWindowPosition(HWND window) {
     return 0;
   }
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return 0;
   }
   // Y only after X: a lone X left by a failed second write is refused on
@@ -165,8 +168,8 @@ int RestoreWindowPosition(HWND window) {
   const std::optional<std::int32_t> y = x ? ReadPosition(key, kPositionYName) : std::nullopt;
   if (x && y) {
     const RECT& current = placement.rcNormalPosition;
-    const std::optional<PlacementRect> moved =
-        MovePlacement(PlacementRect{current.left, current.top, current.right, current.bottom}, *x, *y);
+    const std::optional<PlacementRect> moved = MovePlacement(
+        PlacementRect{current.left, current.top, current.right, current.bottom}, *x, *y);
     if (moved) {
       placement.rcNormalPosition = RECT{moved->left, moved->top, moved->right, moved->bottom};
       SetWindowPlacement(window, &placement);  // result deliberately not tested

@@ -19,7 +19,9 @@ constexpr const char* kVersion = "1.0.2";
 // Longer input lines are certainly not colours; keep only this much of them.
 constexpr std::size_t kMaxKeptLine = 256;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -132,7 +134,8 @@ bool Answer(std::string_view token, long lineNumber, std::FILE* out, std::FILE* 
     std::fflush(out);  // keep answers and complaints in order on a shared terminal
     const std::string shown = DescribeToken(Trim(token));
     if (lineNumber > 0)
-      std::fprintf(err, "%s: line %ld: not a colour: \"%s\"\n", kProgramName, lineNumber, shown.c_str());
+      std::fprintf(err, "%s: line %ld: not a colour: \"%s\"\n", kProgramName, lineNumber,
+                   shown.c_str());
     else
       std::fprintf(err, "%s: not a colour: \"%s\"\n", kProgramName, shown.c_str());
     return false;

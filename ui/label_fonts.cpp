@@ -7,10 +7,9 @@ namespace tintora {
 namespace {
 
 HFONT CreateRequestedFont(const FontRequest& request) {
-  return CreateFontW(request.height, 0, 0, 0, request.weight, FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     static_cast<DWORD>(request.quality), FF_MODERN | DEFAULT_PITCH,
-                     reinterpret_cast<const wchar_t*>(request.face));
+  return CreateFontW(request.height, 0, 0, 0, request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, static_cast<DWORD>(request.quality),
+                     FF_MODERN | DEFAULT_PITCH, reinterpret_cast<const wchar_t*>(request.face));
 }
 
 }  // namespace
@@ -53,7 +52,7 @@ void DeleteLabelFonts() {
 
 HANDLE RegisterEmbeddedFace(HINSTANCE instance, WORD resourceId) {
   HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(resourceId),
-                                    reinterpret_cast<const wchar_t*>(kFontResourceType));
+                                 reinterpret_cast<const wchar_t*>(kFontResourceType));
   if (resource == nullptr) return nullptr;
   HGLOBAL loaded = LoadResource(instance, resource);
   void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;

@@ -58,7 +58,8 @@ LRESULT HandleCreate(HWND window) {
                ScaleExtent(r.bottom - r.top, UiScale), SWP_NOZORDER | SWP_NOACTIVATE);
   // The region takes the label's own width rather than the window's: at a
   // small scale the system can still hold the captioned window wider here.
-  ApplyLabelRegion(window, ScaleExtent(createdWidth, UiScale), LabelHeight(BaseLabelMetrics(), UiScale));
+  ApplyLabelRegion(window, ScaleExtent(createdWidth, UiScale),
+                   LabelHeight(BaseLabelMetrics(), UiScale));
   CreateLabelFonts();
   AutostartEnabled = IsAutostartEnabled() != 0 ? 1 : 0;
   return 0;
@@ -70,7 +71,8 @@ LRESULT HandleDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
   CreateLabelFonts();
   // Only the suggested top-left corner is taken: the size always follows
   // from the reference metrics and the new scale.
-  const int width = ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
+  const int width =
+      ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
   const int height = LabelHeight(BaseLabelMetrics(), UiScale);
   const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
   if (suggested != nullptr) {
@@ -108,9 +110,9 @@ bool RegisterLabelClass(HINSTANCE instance) {
 }
 
 HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size) {
-  HWND window = CreateWindowExW(WS_EX_TOPMOST, kLabelClassName, kLabelClassName, WS_SYSMENU,
-                                CW_USEDEFAULT, CW_USEDEFAULT, size.width, size.height, nullptr,
-                                nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(WS_EX_TOPMOST, kLabelClassName, kLabelClassName, WS_SYSMENU, CW_USEDEFAULT,
+                      CW_USEDEFAULT, size.width, size.height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return nullptr;
   SetWindowLongW(window, GWL_STYLE, WS_SYSMENU);
   // The system caches the frame: without a frame change the caption keeps
@@ -119,7 +121,8 @@ HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size) {
   // one, so the same call gives it the label's own width.
   RECT r = {0, 0, 0, 0};
   GetWindowRect(window, &r);
-  const int width = ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
+  const int width =
+      ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
   SetWindowPos(window, nullptr, 0, 0, width, r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   return window;

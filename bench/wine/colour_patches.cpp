@@ -79,8 +79,10 @@ int wmain() {
   for (int i = 1; argv != nullptr && i + 1 < argc; i += 2) {
     const std::string name = Narrow(argv[i]);
     const std::string value = Narrow(argv[i + 1]);
-    std::uint32_t* slot = name == "--left" ? &gLeft : name == "--right" ? &gRight
-                        : name == "--marker" ? &gMarker : nullptr;
+    std::uint32_t* slot = name == "--left"     ? &gLeft
+                          : name == "--right"  ? &gRight
+                          : name == "--marker" ? &gMarker
+                                               : nullptr;
     if (slot != nullptr) {
       if (!tintora::drive::ParseRgb(value, slot)) return 1;
     } else if (name == "--seconds") {
@@ -99,8 +101,9 @@ int wmain() {
   if (RegisterClassW(&wc) == 0) return 2;
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  HWND window = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"TintoraPatches", L"Tintora patches",
-                                WS_POPUP, 0, 0, width, height, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"TintoraPatches", L"Tintora patches",
+                      WS_POPUP, 0, 0, width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 3;
   ShowWindow(window, SW_SHOWNOACTIVATE);
   // Below every other window, so the label and the sink stay visible.
@@ -111,7 +114,8 @@ int wmain() {
   // Wine virtual desktop, so the scripts start the label only after this line.
   std::printf("ready\n");
   std::fflush(stdout);
-  if (seconds > 0 && seconds < 86400) SetTimer(window, 1, static_cast<UINT>(seconds * 1000), nullptr);
+  if (seconds > 0 && seconds < 86400)
+    SetTimer(window, 1, static_cast<UINT>(seconds * 1000), nullptr);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -220,7 +220,9 @@ long long ExpectedColourChanges(const std::vector<Target>& plan, std::uint32_t f
   long long changes = 0;
   std::uint32_t last = lastRgb;
   for (Target t : plan) {
-    const std::uint32_t c = t == Target::kFirst ? firstRgb : t == Target::kSecond ? secondRgb : markerRgb;
+    const std::uint32_t c = t == Target::kFirst    ? firstRgb
+                            : t == Target::kSecond ? secondRgb
+                                                   : markerRgb;
     if (c != last) {
       ++changes;
       last = c;
@@ -244,7 +246,8 @@ FlatVerdict JudgeFlat(const std::vector<Sample>& samples, long long warmupEvents
   }
   if (after < 2) return v;
   v.measured = true;
-  const long long relative = static_cast<long long>(static_cast<double>(v.reference) * relativeSlack);
+  const long long relative =
+      static_cast<long long>(static_cast<double>(v.reference) * relativeSlack);
   v.allowed = v.reference + std::max(absoluteSlack, relative);
   v.flat = v.maximum <= v.allowed;
   return v;

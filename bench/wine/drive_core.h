@@ -50,22 +50,22 @@ enum class ColourMode { kChange, kSame };
 enum class MoveMode { kAbsolute, kRelative };
 
 struct InjectOptions {
-  long long events = 20000;     // raw events in the measured sequence
+  long long events = 20000;  // raw events in the measured sequence
   ColourMode colour = ColourMode::kChange;
   MoveMode move = MoveMode::kAbsolute;
-  double rate = 1000.0;         // events per second; 0 sends as fast as possible
-  long long syncEvery = 1000;   // marker sync + sample point; 0 only at the end
-  long long pingEvery = 1000;   // SendMessageTimeout(WM_NULL) to the label
+  double rate = 1000.0;            // events per second; 0 sends as fast as possible
+  long long syncEvery = 1000;      // marker sync + sample point; 0 only at the end
+  long long pingEvery = 1000;      // SendMessageTimeout(WM_NULL) to the label
   long long warmupEvents = 10000;  // resource figures before this are warm-up
-  int syncTimeoutMs = 60000;    // how long the label may take to catch up
-  bool needLabel = true;        // false: no label is running (sink-only phase)
-  bool needSink = false;        // true: wait for the raw-input sink to count all
+  int syncTimeoutMs = 60000;       // how long the label may take to catch up
+  bool needLabel = true;           // false: no label is running (sink-only phase)
+  bool needSink = false;           // true: wait for the raw-input sink to count all
   // Wait after every event until the label shows its colour. The label reads
   // the pointer afresh when it handles an event, so events that queue up
   // while it is busy all sample wherever the pointer is by then; lock-step
   // makes every event sample, compute and repaint (kChange only).
   bool lockstep = false;
-  std::uint32_t leftRgb = 0xC83228;    // patch colours as 0xRRGGBB
+  std::uint32_t leftRgb = 0xC83228;  // patch colours as 0xRRGGBB
   std::uint32_t rightRgb = 0x2864C8;
   std::uint32_t markerRgb = 0x28B43C;
 };
@@ -98,7 +98,7 @@ struct Sample {
   long long value;
 };
 struct FlatVerdict {
-  bool measured = false;   // enough samples after warm-up to judge
+  bool measured = false;  // enough samples after warm-up to judge
   bool flat = false;
   long long reference = 0;  // first value at or after warm-up
   long long maximum = 0;    // highest value at or after warm-up

@@ -62,14 +62,15 @@ struct Session {
 double MillisecondsSince(const Session& s, const LARGE_INTEGER& from) {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(s.frequency.QuadPart);
+  return static_cast<double>(now.QuadPart - from.QuadPart) * 1000.0 /
+         static_cast<double>(s.frequency.QuadPart);
 }
 
 std::uint32_t ScreenRgb(const Session& s, int x, int y) {
   const COLORREF c = GetPixel(s.screen, x, y);
   if (c == CLR_INVALID) return 0xFFFFFFFFu;
-  return (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (static_cast<std::uint32_t>(GetGValue(c)) << 8) |
-         GetBValue(c);
+  return (static_cast<std::uint32_t>(GetRValue(c)) << 16) |
+         (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
 }
 
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, int timeoutMs) {
@@ -85,12 +86,13 @@ Rect ToRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 
 // The first candidate of `area` that shows `rgb` on the screen, waiting for
 // the patch window to paint; other than `not` by at least 32 pixels.
-bool FindPatchPoint(const Session& s, const Rect& area, const std::vector<Rect>& avoid, std::uint32_t rgb,
-                    const Point* notNear, Point* out) {
+bool FindPatchPoint(const Session& s, const Rect& area, const std::vector<Rect>& avoid,
+                    std::uint32_t rgb, const Point* notNear, Point* out) {
   const std::vector<Point> candidates = CandidatePoints(area, avoid, 8);
   for (int attempt = 0; attempt < 100; ++attempt) {
     for (const Point& p : candidates) {
-      if (notNear != nullptr && std::abs(p.x - notNear->x) + std::abs(p.y - notNear->y) < 32) continue;
+      if (notNear != nullptr && std::abs(p.x - notNear->x) + std::abs(p.y - notNear->y) < 32)
+        continue;
       if (ScreenRgb(s, p.x, p.y) == rgb) {
         *out = p;
         return true;
@@ -162,7 +164,8 @@ bool WaitForLabelColour(Session& s, std::uint32_t rgb, Point target, bool isSync
 
 long long SinkCount(const Session& s) {
   DWORD_PTR result = 0;
-  if (SendMessageTimeoutW(s.sink, kSinkQueryCount, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) == 0) return -1;
+  if (SendMessageTimeoutW(s.sink, kSinkQueryCount, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) == 0)
+    return -1;
   return static_cast<long long>(result);
 }
 
@@ -216,8 +219,9 @@ void Checkpoint(Session& s, long long events, double syncMs) {
       s.user.push_back(Sample{events, userCount});
     }
   }
-  std::printf("checkpoint,%lld,%.1f,%.1f,%lld,%lld,%lld,%lld\n", events, MillisecondsSince(s, s.start), syncMs,
-              pagefileKiB, workingSetKiB, gdiCount, userCount);
+  std::printf("checkpoint,%lld,%.1f,%.1f,%lld,%lld,%lld,%lld\n", events,
+              MillisecondsSince(s, s.start), syncMs, pagefileKiB, workingSetKiB, gdiCount,
+              userCount);
   std::fflush(stdout);
 }
 
@@ -238,7 +242,8 @@ void PrintVerdict(const char* name, const FlatVerdict& v, long long slackKiB, do
     return;
   }
   std::printf("%s=%s reference=%lld max=%lld allowed=%lld (slack max(%lld, %.0f%%))\n", name,
-              v.flat ? "flat" : "GROWS", v.reference, v.maximum, v.allowed, slackKiB, slack * 100.0);
+              v.flat ? "flat" : "GROWS", v.reference, v.maximum, v.allowed, slackKiB,
+              slack * 100.0);
 }
 
 int Run(Session& s) {
@@ -257,15 +262,16 @@ int Run(Session& s) {
     }
     RECT window{}, region{};
     GetWindowRect(s.label, &window);
-    if (GetWindowRgnBox(s.label, &region) == ERROR) region = RECT{0, 0, window.right - window.left, 8};
+    if (GetWindowRgnBox(s.label, &region) == ERROR)
+      region = RECT{0, 0, window.right - window.left, 8};
     avoid.push_back(ToRect(window));
     // A fill pixel of the visible label: inside the frame, left of any text.
     s.probe.x = window.left + 2;
     s.probe.y = window.top + 2;
     if (s.probe.x < 0) s.probe.x = 0;
     if (s.probe.y < 0) s.probe.y = 0;
-    std::printf("label=%ld,%ld,%ld,%ld region_bottom=%ld probe=%ld,%ld\n", window.left, window.top, window.right,
-                window.bottom, region.bottom, s.probe.x, s.probe.y);
+    std::printf("label=%ld,%ld,%ld,%ld region_bottom=%ld probe=%ld,%ld\n", window.left, window.top,
+                window.right, window.bottom, region.bottom, s.probe.x, s.probe.y);
     DWORD pid = 0;
     GetWindowThreadProcessId(s.label, &pid);
     s.labelProcess = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
@@ -301,13 +307,15 @@ int Run(Session& s) {
   const bool change = o.colour == ColourMode::kChange;
   const std::uint32_t secondRgb = change ? o.rightRgb : o.leftRgb;
   if (!FindPatchPoint(s, layout.left, avoid, o.leftRgb, nullptr, &s.first) ||
-      !FindPatchPoint(s, change ? layout.right : layout.left, avoid, secondRgb, &s.first, &s.second) ||
+      !FindPatchPoint(s, change ? layout.right : layout.left, avoid, secondRgb, &s.first,
+                      &s.second) ||
       !FindPatchPoint(s, layout.marker, avoid, o.markerRgb, nullptr, &s.marker)) {
     std::printf("error=the patches are not on the screen in the expected colours\n");
     return 2;
   }
-  std::printf("points=%d,%d %d,%d marker=%d,%d mode=%s%s move=%s rate=%.0f\n", s.first.x, s.first.y, s.second.x,
-              s.second.y, s.marker.x, s.marker.y, change ? "change" : "same", o.lockstep ? " lockstep" : "",
+  std::printf("points=%d,%d %d,%d marker=%d,%d mode=%s%s move=%s rate=%.0f\n", s.first.x, s.first.y,
+              s.second.x, s.second.y, s.marker.x, s.marker.y, change ? "change" : "same",
+              o.lockstep ? " lockstep" : "",
               o.move == MoveMode::kAbsolute ? "absolute" : "relative", o.rate);
 
   QueryPerformanceFrequency(&s.frequency);
@@ -335,7 +343,8 @@ int Run(Session& s) {
   const std::vector<Target> plan = PlanEvents(o.events, o.syncEvery);
   // The pre-roll marker move above is a colour change of its own.
   const std::uint32_t planFirst = o.leftRgb;
-  const long long expectedRuns = ExpectedColourChanges(plan, planFirst, secondRgb, o.markerRgb, o.markerRgb) + 1;
+  const long long expectedRuns =
+      ExpectedColourChanges(plan, planFirst, secondRgb, o.markerRgb, o.markerRgb) + 1;
 
   LARGE_INTEGER stretch;
   QueryPerformanceCounter(&stretch);
@@ -373,7 +382,8 @@ int Run(Session& s) {
     ++inStretch;
     ++events;
     const bool toFirst = t == Target::kFirst;
-    if (o.lockstep && !WaitForLabelColour(s, toFirst ? o.leftRgb : secondRgb, toFirst ? s.first : s.second, false)) {
+    if (o.lockstep && !WaitForLabelColour(s, toFirst ? o.leftRgb : secondRgb,
+                                          toFirst ? s.first : s.second, false)) {
       failure = 3;
       break;
     }
@@ -384,7 +394,8 @@ int Run(Session& s) {
     POINT at{};
     GetCursorPos(&at);
     if (at.x != s.current.x || at.y != s.current.y) {
-      std::printf("warning=pointer at %ld,%ld, expected %d,%d\n", at.x, at.y, s.current.x, s.current.y);
+      std::printf("warning=pointer at %ld,%ld, expected %d,%d\n", at.x, at.y, s.current.x,
+                  s.current.y);
     }
   }
 
@@ -392,9 +403,11 @@ int Run(Session& s) {
   std::printf("events_sent=%lld\n", s.sent);
   std::printf("expected_pipeline_runs=%lld\n", s.label != nullptr ? expectedRuns : 0);
   std::printf("elapsed_ms=%.0f\n", elapsedMs);
-  std::printf("rate_achieved=%.0f\n", elapsedMs > 0 ? static_cast<double>(events) * 1000.0 / elapsedMs : 0.0);
+  std::printf("rate_achieved=%.0f\n",
+              elapsedMs > 0 ? static_cast<double>(events) * 1000.0 / elapsedMs : 0.0);
   if (s.label != nullptr) {
-    std::printf("pings_ok=%lld\npings_failed=%lld\nmax_ping_ms=%.1f\n", s.pingsOk, s.pingsFailed, s.maxPingMs);
+    std::printf("pings_ok=%lld\npings_failed=%lld\nmax_ping_ms=%.1f\n", s.pingsOk, s.pingsFailed,
+                s.maxPingMs);
     std::printf("max_sync_ms=%.1f\n", s.maxSyncMs);
     if (o.lockstep) std::printf("max_lockstep_ms=%.1f\n", s.maxStepMs);
   }
@@ -407,9 +420,11 @@ int Run(Session& s) {
   constexpr double kSlack = 0.02;
   const FlatVerdict pf = JudgeFlat(s.pagefile, o.warmupEvents, kSlackKiB, kSlack);
   PrintVerdict("pagefile_kib", pf, kSlackKiB, kSlack);
-  PrintVerdict("workingset_kib", JudgeFlat(s.workingSet, o.warmupEvents, kSlackKiB, kSlack), kSlackKiB, kSlack);
+  PrintVerdict("workingset_kib", JudgeFlat(s.workingSet, o.warmupEvents, kSlackKiB, kSlack),
+               kSlackKiB, kSlack);
   if (s.label != nullptr && !s.gdiImplemented) {
-    std::printf("gdi_objects=not-implemented (GetGuiResources fails with ERROR_CALL_NOT_IMPLEMENTED)\n");
+    std::printf(
+        "gdi_objects=not-implemented (GetGuiResources fails with ERROR_CALL_NOT_IMPLEMENTED)\n");
   } else if (s.label != nullptr) {
     const FlatVerdict g = JudgeFlat(s.gdi, o.warmupEvents, 0, 0.0);
     PrintVerdict("gdi_objects", g, 0, 0.0);
@@ -444,9 +459,11 @@ int wmain() {
   std::string error;
   if (!ParseInjectOptions(args, &s.options, &error)) {
     std::printf("error=%s\n", error.c_str());
-    std::printf("usage: tintora-inject.exe [--events N] [--mode change|same] [--move absolute|relative]\n"
-                "       [--rate EVENTS_PER_S (0: unpaced)] [--sync-every N] [--ping-every N] [--warmup N]\n"
-                "       [--lockstep] [--sink] [--no-label] [--left RRGGBB] [--right RRGGBB] [--marker RRGGBB]\n");
+    std::printf(
+        "usage: tintora-inject.exe [--events N] [--mode change|same] [--move absolute|relative]\n"
+        "       [--rate EVENTS_PER_S (0: unpaced)] [--sync-every N] [--ping-every N] [--warmup N]\n"
+        "       [--lockstep] [--sink] [--no-label] [--left RRGGBB] [--right RRGGBB] [--marker "
+        "RRGGBB]\n");
     return 1;
   }
   const int rc = Run(s);

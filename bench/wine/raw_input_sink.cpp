@@ -61,8 +61,9 @@ int wmain() {
   // background window of its own; the injector keeps the pointer off it.
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TintoraRawSink", L"Tintora raw sink",
-                                WS_POPUP, width - 8, height - 8, 8, 8, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TintoraRawSink", L"Tintora raw sink",
+                      WS_POPUP, width - 8, height - 8, 8, 8, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 3;
   ShowWindow(window, SW_SHOWNOACTIVATE);
   UpdateWindow(window);

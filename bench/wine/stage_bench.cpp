@@ -63,8 +63,8 @@ void Stage(const char* name, int calls, Body body) {
   }
   const double cpuPerCall = (ProcessCpuUs() - cpuFrom) / (5.0 * calls);
   std::sort(batches.begin(), batches.end());
-  std::printf("stage=%-36s us_per_call=%9.2f min=%9.2f own_cpu_us=%8.2f calls=%d\n", name, batches[2],
-              batches[0], cpuPerCall, calls * 5);
+  std::printf("stage=%-36s us_per_call=%9.2f min=%9.2f own_cpu_us=%8.2f calls=%d\n", name,
+              batches[2], batches[0], cpuPerCall, calls * 5);
   std::fflush(stdout);
 }
 
@@ -118,9 +118,11 @@ void Compose(HDC target, int w, int h) {
   HBITMAP bitmap = CreateCompatibleBitmap(target, w, h);
   HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
   HBRUSH brush = CreateSolidBrush(gPaint.colour);
-  const unsigned r = GetRValue(gPaint.colour), g = GetGValue(gPaint.colour), b = GetBValue(gPaint.colour);
-  HPEN pen = CreatePen(PS_INSIDEFRAME, 1,
-                       RGB(static_cast<int>(r * 0.9), static_cast<int>(g * 0.9), static_cast<int>(b * 0.9)));
+  const unsigned r = GetRValue(gPaint.colour), g = GetGValue(gPaint.colour),
+                 b = GetBValue(gPaint.colour);
+  HPEN pen = CreatePen(
+      PS_INSIDEFRAME, 1,
+      RGB(static_cast<int>(r * 0.9), static_cast<int>(g * 0.9), static_cast<int>(b * 0.9)));
   SelectObject(memory, pen);
   SelectObject(memory, brush);
   Rectangle(memory, 0, 0, w, h);
@@ -179,13 +181,14 @@ void RegisterFonts(const std::wstring& dir) {
     return;
   }
   do {
-    HANDLE file = CreateFileW((dir + L"\\" + found.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW((dir + L"\\" + found.cFileName).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) continue;
     const DWORD size = GetFileSize(file, nullptr);
     std::vector<char> bytes(size);
     DWORD read = 0;
-    if (size != INVALID_FILE_SIZE && ReadFile(file, bytes.data(), size, &read, nullptr) && read == size) {
+    if (size != INVALID_FILE_SIZE && ReadFile(file, bytes.data(), size, &read, nullptr) &&
+        read == size) {
       DWORD faces = 0;
       if (AddFontMemResourceEx(bytes.data(), size, nullptr, &faces) != nullptr) {
         std::printf("font=%ls faces=%lu\n", found.cFileName, faces);
@@ -196,14 +199,17 @@ void RegisterFonts(const std::wstring& dir) {
   FindClose(search);
 }
 
-void DiscardLine(const tintora::Utf16Char* line, void*) { gSink = gSink + static_cast<unsigned>(line[0]); }
+void DiscardLine(const tintora::Utf16Char* line, void*) {
+  gSink = gSink + static_cast<unsigned>(line[0]);
+}
 void DebuggerLine(const tintora::Utf16Char* line, void*) {
   OutputDebugStringW(reinterpret_cast<const wchar_t*>(line));
 }
 
 void RunPipeline(int i) {
   // Two colours in turn, as the injector's patches give them.
-  const ColorRef c = (i % 2 == 0) ? tintora::MakeColorRef(200, 50, 40) : tintora::MakeColorRef(40, 100, 200);
+  const ColorRef c =
+      (i % 2 == 0) ? tintora::MakeColorRef(200, 50, 40) : tintora::MakeColorRef(40, 100, 200);
   tintora::NameColor(tintora::XyzToAppearance(tintora::SrgbToXyz(c)));
   gSink = gSink + static_cast<unsigned>(tintora::NameText[0]);
 }
@@ -237,7 +243,8 @@ int wmain() {
   const int y = GetSystemMetrics(SM_CYSCREEN) / 3;
 
   // --- screen capture --------------------------------------------------------
-  Stage("sample_as_designed", calls, [&](int i) { gSink = gSink + SampleAsDesigned(x + (i & 1), y); });
+  Stage("sample_as_designed", calls,
+        [&](int i) { gSink = gSink + SampleAsDesigned(x + (i & 1), y); });
   Stage("getdc_releasedc", calls, [](int) {
     HDC screen = GetDC(nullptr);
     ReleaseDC(nullptr, screen);
@@ -257,7 +264,8 @@ int wmain() {
         [&](int i) { BitBlt(memory, 0, 0, 11, 11, screen, x - 5 + (i & 1), y - 5, SRCCOPY); });
   Stage("bitblt_1x1_cached_dc_dib", calls,
         [&](int i) { BitBlt(memory, 0, 0, 1, 1, screen, x + (i & 1), y, SRCCOPY); });
-  Stage("getpixel_cached_screen_dc", calls, [&](int i) { gSink = gSink + GetPixel(screen, x + (i & 1), y); });
+  Stage("getpixel_cached_screen_dc", calls,
+        [&](int i) { gSink = gSink + GetPixel(screen, x + (i & 1), y); });
   SelectObject(memory, previous);
   DeleteObject(dib);
   DeleteDC(memory);
@@ -283,9 +291,10 @@ int wmain() {
   wc.lpszClassName = L"TintoraStageBench";
   RegisterClassW(&wc);
   const int w = 200, h = 40;
-  HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TintoraStageBench",
-                                L"stage bench", WS_POPUP, GetSystemMetrics(SM_CXSCREEN) - w - 20, 20, w, h,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+  HWND window =
+      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TintoraStageBench",
+                      L"stage bench", WS_POPUP, GetSystemMetrics(SM_CXSCREEN) - w - 20, 20, w, h,
+                      nullptr, nullptr, wc.hInstance, nullptr);
   if (window == nullptr) {
     std::printf("error=no window\n");
     return 2;
@@ -313,12 +322,12 @@ int wmain() {
   });
 
   // --- the paint -------------------------------------------------------------
-  gPaint.nameFont = CreateFontW(30, 0, 0, 0, 900, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, FF_MODERN | DEFAULT_PITCH,
-                                L"Encode Sans Condensed");
-  gPaint.qualifierFont = CreateFontW(18, 0, 0, 0, 700, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, FF_MODERN | DEFAULT_PITCH,
-                                     L"Encode Sans Condensed");
+  gPaint.nameFont = CreateFontW(30, 0, 0, 0, 900, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                FF_MODERN | DEFAULT_PITCH, L"Encode Sans Condensed");
+  gPaint.qualifierFont = CreateFontW(18, 0, 0, 0, 700, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                     FF_MODERN | DEFAULT_PITCH, L"Encode Sans Condensed");
   Stage("update_window_full_paint", calls / 4, [&](int i) {
     gPaint.colour = (i % 2 == 0) ? RGB(200, 50, 40) : RGB(40, 100, 200);
     InvalidateRect(window, nullptr, FALSE);
@@ -337,7 +346,8 @@ int wmain() {
     gPaint.colour = (i % 2 == 0) ? RGB(200, 50, 40) : RGB(40, 100, 200);
     Compose(offscreen, w, h);
   });
-  Stage("bitblt_label_to_window", calls / 4, [&](int) { BitBlt(windowDc, 0, 0, w, h, offscreen, 0, 0, SRCCOPY); });
+  Stage("bitblt_label_to_window", calls / 4,
+        [&](int) { BitBlt(windowDc, 0, 0, w, h, offscreen, 0, 0, SRCCOPY); });
   Stage("drawtextw_measure_name", calls, [&](int) {
     RECT r{0, 0, 0, 0};
     SelectObject(offscreen, gPaint.nameFont);

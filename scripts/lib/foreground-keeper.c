@@ -13,16 +13,16 @@
 
 static LRESULT CALLBACK KeeperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-  case WM_TIMER:
-    if (GetForegroundWindow() == NULL) {
-      SetForegroundWindow(window);
-    }
-    return 0;
-  case WM_DESTROY:
-    PostQuitMessage(0);
-    return 0;
-  default:
-    return DefWindowProcW(window, message, wParam, lParam);
+    case WM_TIMER:
+      if (GetForegroundWindow() == NULL) {
+        SetForegroundWindow(window);
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
@@ -40,8 +40,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
   if (!RegisterClassW(&windowClass)) {
     return 1;
   }
-  window = CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"Tintora test desktop", WS_POPUP,
-                           -100, -100, 1, 1, NULL, NULL, instance, NULL);
+  window = CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"Tintora test desktop",
+                           WS_POPUP, -100, -100, 1, 1, NULL, NULL, instance, NULL);
   if (window == NULL) {
     return 1;
   }

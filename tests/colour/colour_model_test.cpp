@@ -18,10 +18,8 @@ struct XyzCase {
 
 // The coefficients are single-precision, so the values agree to about 1e-5.
 const XyzCase kXyzCases[] = {
-    {0, 0, 0, 0.0, 0.0, 0.0},
-    {255, 255, 255, 95.05, 100.0, 108.9},
-    {255, 0, 0, 41.24, 21.26, 1.93},
-    {0, 255, 0, 35.76, 71.52, 11.92},
+    {0, 0, 0, 0.0, 0.0, 0.0},        {255, 255, 255, 95.05, 100.0, 108.9},
+    {255, 0, 0, 41.24, 21.26, 1.93}, {0, 255, 0, 35.76, 71.52, 11.92},
     {0, 0, 255, 18.05, 7.22, 95.05},
 };
 
@@ -41,12 +39,16 @@ TEST(SrgbToXyz, UsesTheSinglePrecisionConstantsExactly) {
   DebugSilence quiet;
   // Channel 10 lies below the threshold: 10/255 / 12.92f * 100 * 0.4124f.
   const double linear10 = 10.0 / 255.0 / static_cast<double>(12.92f) * 100.0;
-  EXPECT_DOUBLE_EQ(SrgbToXyz(MakeColorRef(10, 0, 0)).v[kX], static_cast<double>(0.4124f) * linear10);
+  EXPECT_DOUBLE_EQ(SrgbToXyz(MakeColorRef(10, 0, 0)).v[kX],
+                   static_cast<double>(0.4124f) * linear10);
   // Channel 11 lies above it and takes the power curve.
   const double c11 = 11.0 / 255.0;
-  const double linear11 = std::pow((c11 + static_cast<double>(0.055f)) / static_cast<double>(1.055f),
-                                   static_cast<double>(2.4f)) * 100.0;
-  EXPECT_DOUBLE_EQ(SrgbToXyz(MakeColorRef(0, 11, 0)).v[kY], static_cast<double>(0.7152f) * linear11);
+  const double linear11 =
+      std::pow((c11 + static_cast<double>(0.055f)) / static_cast<double>(1.055f),
+               static_cast<double>(2.4f)) *
+      100.0;
+  EXPECT_DOUBLE_EQ(SrgbToXyz(MakeColorRef(0, 11, 0)).v[kY],
+                   static_cast<double>(0.7152f) * linear11);
   EXPECT_NE(linear11, c11 / static_cast<double>(12.92f) * 100.0);
 }
 
@@ -63,12 +65,9 @@ struct AppearanceCase {
 };
 
 const AppearanceCase kAppearanceCases[] = {
-    {0, 0, 0, 0.000, 0.000, 380.214},
-    {255, 255, 255, 100.000, 0.475, 270.743},
-    {128, 128, 128, 43.447, 0.316, 270.744},
-    {255, 0, 0, 47.434, 112.736, 15.631},
-    {0, 255, 0, 79.972, 105.004, 169.766},
-    {0, 0, 255, 21.212, 90.902, 309.892},
+    {0, 0, 0, 0.000, 0.000, 380.214},        {255, 255, 255, 100.000, 0.475, 270.743},
+    {128, 128, 128, 43.447, 0.316, 270.744}, {255, 0, 0, 47.434, 112.736, 15.631},
+    {0, 255, 0, 79.972, 105.004, 169.766},   {0, 0, 255, 21.212, 90.902, 309.892},
     {255, 255, 0, 95.770, 80.366, 126.829},
 };
 

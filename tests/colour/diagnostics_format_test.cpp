@@ -55,7 +55,7 @@ const FormatCase kFormatCases[] = {
     {120, u"%d", INT_MIN, u"-2147483648"},
     {120, u"%i", 0, u"0"},
     {120, u"%i%%", 56, u"56%"},
-    {120, u"%q%", 1, u"%q%"},   // unknown and trailing conversions stay as text
+    {120, u"%q%", 1, u"%q%"},    // unknown and trailing conversions stay as text
     {8, u"%d", 123456, u"123"},  // 4 units: three characters and the terminator
     {7, u"%d", 123456, u"12"},   // an odd byte count rounds down to whole units
     {2, u"%d", 5, u""},
@@ -86,14 +86,19 @@ struct TruncateCase {
 };
 
 const TruncateCase kTruncateCases[] = {
-    {43.9, 43},          {-43.9, -43},         {2147483647.9, INT_MAX},
-    {-2147483648.9, INT_MIN}, {2147483648.0, INT_MIN}, {-1e300, INT_MIN},
+    {43.9, 43},
+    {-43.9, -43},
+    {2147483647.9, INT_MAX},
+    {-2147483648.9, INT_MIN},
+    {2147483648.0, INT_MIN},
+    {-1e300, INT_MIN},
     {std::numeric_limits<double>::infinity(), INT_MIN},
     {std::numeric_limits<double>::quiet_NaN(), INT_MIN},
 };
 
 TEST(TruncateToInt, TruncatesTowardZeroAndNeverOverflows) {
-  for (const TruncateCase& c : kTruncateCases) EXPECT_EQ(TruncateToInt(c.value), c.expected) << c.value;
+  for (const TruncateCase& c : kTruncateCases)
+    EXPECT_EQ(TruncateToInt(c.value), c.expected) << c.value;
 }
 
 }  // namespace

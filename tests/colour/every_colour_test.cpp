@@ -20,11 +20,12 @@ unsigned Stride() {
   return value > 0 ? static_cast<unsigned>(value) : 1u;
 }
 
-const char16_t* const kKnownNames[] = {u"Red",  u"Brown", u"Pink",   u"Orange", u"Yellow", u"Green",
-                                       u"Cyan", u"Blue",  u"Violet", u"Grey",   u"White",  u"Black"};
+const char16_t* const kKnownNames[] = {u"Red",    u"Brown", u"Pink",  u"Orange",
+                                       u"Yellow", u"Green", u"Cyan",  u"Blue",
+                                       u"Violet", u"Grey",  u"White", u"Black"};
 constexpr int kNameCount = 12;
 
-const char16_t* const kKnownWords[] = {u"",       u"Reddish", u"Orangish",  u"Yellowish",
+const char16_t* const kKnownWords[] = {u"",         u"Reddish", u"Orangish", u"Yellowish",
                                        u"Greenish", u"Cyanish", u"Bluish",   u"Violetish",
                                        u"Pinkish",  u"Violet",  u"Redish",   u"Brownish"};
 
@@ -61,13 +62,13 @@ TEST(EveryColour, StaysInRangeAndGetsAKnownName) {
     const bool matched = LastMatchingRule(jch) >= 0;
     NameColor(jch);
     const int name = NameIndex(NameText);
-    const bool namedWell = name >= 0 && KnownQualifier(QualifierText) &&
-                           Utf16Length(QualifierText) <= 9;
+    const bool namedWell =
+        name >= 0 && KnownQualifier(QualifierText) && Utf16Length(QualifierText) <= 9;
     if (!inRange || !matched || !namedWell) {
       if (++failures <= 10)
         ADD_FAILURE() << std::hex << "colour 0x" << color << std::dec << ": J=" << j << " C=" << c
-                      << " H=" << h << " row=" << LastMatchingRule(jch) << " name=\"" << Narrow(NameText)
-                      << "\" qualifier=\"" << Narrow(QualifierText) << "\"";
+                      << " H=" << h << " row=" << LastMatchingRule(jch) << " name=\""
+                      << Narrow(NameText) << "\" qualifier=\"" << Narrow(QualifierText) << "\"";
     }
     if (name >= 0) ++namesSeen[name];
   }

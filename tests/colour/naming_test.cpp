@@ -24,14 +24,22 @@ struct NamedSample {
 };
 
 const NamedSample kNamedSamples[] = {
-    {255, 0, 0, "Red", ""},          {0, 255, 0, "Green", ""},
-    {0, 0, 255, "Blue", ""},         {255, 255, 0, "Yellow", ""},
-    {0, 255, 255, "Cyan", "Greenish"}, {255, 0, 255, "Violet", ""},
-    {255, 128, 0, "Orange", ""},     {128, 64, 0, "Brown", ""},
-    {128, 128, 0, "Brown", "Yellowish"}, {255, 192, 203, "Pink", ""},
-    {255, 255, 255, "White", ""},    {254, 254, 254, "White", ""},
-    {0, 0, 0, "Black", ""},          {1, 1, 1, "Grey", "98%"},
-    {128, 128, 128, "Grey", "56%"},  {240, 240, 240, "Grey", "7%"},
+    {255, 0, 0, "Red", ""},
+    {0, 255, 0, "Green", ""},
+    {0, 0, 255, "Blue", ""},
+    {255, 255, 0, "Yellow", ""},
+    {0, 255, 255, "Cyan", "Greenish"},
+    {255, 0, 255, "Violet", ""},
+    {255, 128, 0, "Orange", ""},
+    {128, 64, 0, "Brown", ""},
+    {128, 128, 0, "Brown", "Yellowish"},
+    {255, 192, 203, "Pink", ""},
+    {255, 255, 255, "White", ""},
+    {254, 254, 254, "White", ""},
+    {0, 0, 0, "Black", ""},
+    {1, 1, 1, "Grey", "98%"},
+    {128, 128, 128, "Grey", "56%"},
+    {240, 240, 240, "Grey", "7%"},
     {100, 100, 110, "Grey", "Violetish"},
 };
 
@@ -53,25 +61,25 @@ struct RuleCase {
 
 // Boundaries of the rules, fed straight to the namer.
 const RuleCase kRuleCases[] = {
-    {50, 50, 0, "Red", ""},                 // lower bounds are inclusive
-    {50, 50, 18, "Red", "Orangish"},        // upper bounds are exclusive
+    {50, 50, 0, "Red", ""},           // lower bounds are inclusive
+    {50, 50, 18, "Red", "Orangish"},  // upper bounds are exclusive
     {50, 50, 398, "Red", ""},
-    {10, 50, 399, "Brown", "Reddish"},      // a dark red is brown
-    {60, 30, 10, "Pink", "Reddish"},        // a light dull red is pink
+    {10, 50, 399, "Brown", "Reddish"},  // a dark red is brown
+    {60, 30, 10, "Pink", "Reddish"},    // a light dull red is pink
     {50, 50, 257.9, "Cyan", "Greenish"},
-    {50, 50, 258, "Cyan", "Bluish"},        // the plain cyan row never matches
+    {50, 50, 258, "Cyan", "Bluish"},  // the plain cyan row never matches
     {50, 50, 371, "Pink", "Violet"},
     {50, 50, 319, "Violet", "Bluish"},
     {50, 50, 400.5, "Red", ""},
-    {99, 50, 100, "Yellow", ""},            // 99 is not white
+    {99, 50, 100, "Yellow", ""},  // 99 is not white
     {99.0001, 50, 100, "White", ""},
-    {1, 50, 300, "Blue", ""},               // 1 is not black
+    {1, 50, 300, "Blue", ""},  // 1 is not black
     {0.9999, 50, 300, "Black", ""},
-    {43.4, 3.9999, 150, "Grey", "56%"},     // below chroma 4: a grey percentage
-    {80, 4, 50, "Grey", "Orangish"},        // the "e" goes before "ish"
-    {43.4, 4, 50, "Grey", "Brownish"},      // a dark dull orange is a brown
+    {43.4, 3.9999, 150, "Grey", "56%"},  // below chroma 4: a grey percentage
+    {80, 4, 50, "Grey", "Orangish"},     // the "e" goes before "ish"
+    {43.4, 4, 50, "Grey", "Brownish"},   // a dark dull orange is a brown
     {43.4, 4, 300, "Grey", "Bluish"},
-    {43.4, 4, 10, "Grey", "Brownish"},      // a brown override gives "Brownish"
+    {43.4, 4, 10, "Grey", "Brownish"},  // a brown override gives "Brownish"
     {60, 4, 10, "Grey", "Redish"},
     {43.4, 15.999, 150, "Grey", "Greenish"},
     {43.4, 16, 150, "Green", ""},

@@ -16,7 +16,8 @@ std::uint32_t Be32(const std::uint8_t* p) {
 constexpr std::size_t kHeaderSize = 6;
 
 // The header shared by files and groups: reserved 0, type 1 (icon), count.
-std::optional<std::size_t> ReadCount(const std::uint8_t* data, std::size_t size, std::size_t entrySize) {
+std::optional<std::size_t> ReadCount(const std::uint8_t* data, std::size_t size,
+                                     std::size_t entrySize) {
   if (data == nullptr || size < kHeaderSize) return std::nullopt;
   if (Le16(data) != 0 || Le16(data + 2) != 1) return std::nullopt;
   const std::size_t count = Le16(data + 4);
@@ -36,7 +37,8 @@ IconImageInfo ReadCommon(const std::uint8_t* e) {
 
 }  // namespace
 
-std::optional<std::vector<IconImageInfo>> ReadIcoDirectory(const std::uint8_t* data, std::size_t size) {
+std::optional<std::vector<IconImageInfo>> ReadIcoDirectory(const std::uint8_t* data,
+                                                           std::size_t size) {
   constexpr std::size_t kEntrySize = 16;
   const auto count = ReadCount(data, size, kEntrySize);
   if (!count) return std::nullopt;
@@ -51,7 +53,8 @@ std::optional<std::vector<IconImageInfo>> ReadIcoDirectory(const std::uint8_t* d
   return images;
 }
 
-std::optional<std::vector<IconImageInfo>> ReadIconGroup(const std::uint8_t* data, std::size_t size) {
+std::optional<std::vector<IconImageInfo>> ReadIconGroup(const std::uint8_t* data,
+                                                        std::size_t size) {
   constexpr std::size_t kEntrySize = 14;
   const auto count = ReadCount(data, size, kEntrySize);
   if (!count) return std::nullopt;
@@ -72,7 +75,8 @@ std::optional<PngHeader> ReadPngHeader(const std::uint8_t* data, std::size_t siz
   for (std::size_t i = 0; i < 8; ++i) {
     if (data[i] != kSignature[i]) return std::nullopt;
   }
-  if (Be32(data + 8) != 13 || data[12] != 'I' || data[13] != 'H' || data[14] != 'D' || data[15] != 'R') {
+  if (Be32(data + 8) != 13 || data[12] != 'I' || data[13] != 'H' || data[14] != 'D' ||
+      data[15] != 'R') {
     return std::nullopt;
   }
   PngHeader header;

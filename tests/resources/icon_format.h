@@ -11,12 +11,12 @@
 namespace tintora {
 
 struct IconImageInfo {
-  int width = 0;   // 256 where the directory stores 0
+  int width = 0;  // 256 where the directory stores 0
   int height = 0;
   int planes = 0;
   int bitCount = 0;
   std::uint32_t byteCount = 0;
-  std::uint32_t offset = 0;   // .ico: where the image starts in the file
+  std::uint32_t offset = 0;      // .ico: where the image starts in the file
   std::uint16_t resourceId = 0;  // icon group: the RT_ICON id of the image
 };
 
@@ -28,7 +28,8 @@ struct PngHeader {
 };
 
 // An .ico file's directory; every image must lie inside the file.
-std::optional<std::vector<IconImageInfo>> ReadIcoDirectory(const std::uint8_t* data, std::size_t size);
+std::optional<std::vector<IconImageInfo>> ReadIcoDirectory(const std::uint8_t* data,
+                                                           std::size_t size);
 
 // An RT_GROUP_ICON resource (the same header, 14-byte entries with ids).
 std::optional<std::vector<IconImageInfo>> ReadIconGroup(const std::uint8_t* data, std::size_t size);

@@ -18,7 +18,8 @@ namespace {
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>());
 }
 
 const std::string kResourceDir = TINTORA_RESOURCE_DIR;
@@ -28,7 +29,10 @@ std::string HashOf(const std::string& text) {
 }
 
 TEST(Sha256, MatchesPublishedVectorsAcrossBlockBoundaries) {
-  struct Case { std::string input; const char* digest; };
+  struct Case {
+    std::string input;
+    const char* digest;
+  };
   const Case cases[] = {
       {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
       {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
@@ -36,11 +40,14 @@ TEST(Sha256, MatchesPublishedVectorsAcrossBlockBoundaries) {
       {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
        "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
       // 112 bytes: one full block, then a split tail.
-      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmn"
+       "opqrsmnopqrstnopqrstu",
        "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
-      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
   };
-  for (const Case& c : cases) EXPECT_EQ(HashOf(c.input), c.digest) << "input of " << c.input.size() << " bytes";
+  for (const Case& c : cases)
+    EXPECT_EQ(HashOf(c.input), c.digest) << "input of " << c.input.size() << " bytes";
 }
 
 TEST(CommittedFiles, FontFacesAreThePublishedOnes) {
@@ -77,14 +84,17 @@ TEST(CommittedFiles, IconHoldsNineThirtyTwoBitPngImages) {
 
 // A one-image .ico: header, one 16-byte entry, then a 29-byte PNG header.
 std::vector<std::uint8_t> MinimalIco() {
-  return {0, 0, 1, 0, 1, 0,                                            // header: icon, one image
-          16, 16, 0, 0, 1, 0, 32, 0, 29, 0, 0, 0, 22, 0, 0, 0,         // 16 px, 32 bpp, 29 bytes at 22
-          0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,    // signature, IHDR length
-          'I', 'H', 'D', 'R', 0, 0, 0, 16, 0, 0, 0, 16, 8, 6, 0, 0, 0};  // 16 x 16, RGBA 8
+  return {0,    0,   1,   0,   1,    0,  // header: icon, one image
+          16,   16,  0,   0,   1,    0,    32,   0,    29, 0, 0, 0,
+          22,   0,   0,   0,  // 16 px, 32 bpp, 29 bytes at 22
+          0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0,  0, 0, 13,  // signature, IHDR length
+          'I',  'H', 'D', 'R', 0,    0,    0,    16,   0,  0, 0, 16,
+          8,    6,   0,   0,   0};  // 16 x 16, RGBA 8
 }
 
 // A copy of `bytes` with one byte replaced.
-std::vector<std::uint8_t> WithByte(std::vector<std::uint8_t> bytes, std::size_t index, std::uint8_t value) {
+std::vector<std::uint8_t> WithByte(std::vector<std::uint8_t> bytes, std::size_t index,
+                                   std::uint8_t value) {
   if (index < bytes.size()) bytes[index] = value;
   return bytes;
 }
@@ -110,7 +120,10 @@ TEST(IconReaders, AcceptWellFormedData) {
 
 TEST(IconReaders, RefuseTruncatedOrForeignData) {
   const std::vector<std::uint8_t> good = MinimalIco();
-  struct Case { const char* what; std::vector<std::uint8_t> bytes; };
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+  };
   std::vector<Case> cases;
   cases.push_back({"empty", {}});
   cases.push_back({"header only", {good.begin(), good.begin() + 6}});
@@ -125,7 +138,8 @@ TEST(IconReaders, RefuseTruncatedOrForeignData) {
   EXPECT_FALSE(ReadIcoDirectory(nullptr, 100).has_value());
 
   const std::uint8_t shortGroup[] = {0, 0, 1, 0, 2, 0, 16, 16, 0, 0, 1, 0, 32, 0, 1, 0, 0, 0, 1, 0};
-  EXPECT_FALSE(ReadIconGroup(shortGroup, sizeof shortGroup).has_value()) << "two entries announced, one present";
+  EXPECT_FALSE(ReadIconGroup(shortGroup, sizeof shortGroup).has_value())
+      << "two entries announced, one present";
 
   const std::uint8_t* png = good.data() + 22;
   EXPECT_FALSE(ReadPngHeader(png, 28).has_value()) << "IHDR cut short";

@@ -42,7 +42,9 @@ class ProgramResources : public ::testing::Test {
     if (module_ != nullptr) FreeLibrary(module_);
     module_ = nullptr;
   }
-  void SetUp() override { ASSERT_NE(module_, nullptr) << "cannot load the program, error " << GetLastError(); }
+  void SetUp() override {
+    ASSERT_NE(module_, nullptr) << "cannot load the program, error " << GetLastError();
+  }
 
   static Bytes Find(const wchar_t* type, unsigned short id) {
     HRSRC info = FindResourceW(module_, MAKEINTRESOURCEW(id), type);
@@ -58,13 +60,15 @@ HMODULE ProgramResources::module_ = nullptr;
 
 std::vector<std::uint8_t> ReadFile(const std::wstring& path) {
   std::vector<std::uint8_t> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1 << 26)) {
     bytes.resize(static_cast<std::size_t>(size.QuadPart));
     DWORD read = 0;
-    if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()) {
+    if (!::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+        read != bytes.size()) {
       bytes.clear();
     }
   }
@@ -113,11 +117,13 @@ TEST_F(ProgramResources, IconGroupHoldsNineThirtyTwoBitPngImages) {
 
     const IconImageInfo& stored = (*fileImages)[i];
     ASSERT_EQ(stored.byteCount, image.size);
-    EXPECT_EQ(0, std::memcmp(ico.data() + stored.offset, image.data, image.size)) << "differs from tintora.ico";
+    EXPECT_EQ(0, std::memcmp(ico.data() + stored.offset, image.data, image.size))
+        << "differs from tintora.ico";
 
     // The system can make an icon of it.
-    HICON icon = CreateIconFromResourceEx(const_cast<PBYTE>(image.data), static_cast<DWORD>(image.size), TRUE,
-                                          0x00030000, kIconSizes[i], kIconSizes[i], LR_DEFAULTCOLOR);
+    HICON icon =
+        CreateIconFromResourceEx(const_cast<PBYTE>(image.data), static_cast<DWORD>(image.size),
+                                 TRUE, 0x00030000, kIconSizes[i], kIconSizes[i], LR_DEFAULTCOLOR);
     EXPECT_NE(icon, nullptr) << "CreateIconFromResourceEx refuses it";
     if (icon != nullptr) DestroyIcon(icon);
   }
@@ -133,14 +139,15 @@ TEST_F(ProgramResources, FontFacesAreTheCommittedFilesUnchanged) {
     }
     ASSERT_NE(bytes.data, nullptr) << "no BINARY " << face.resourceId;
     EXPECT_EQ(Sha256Hex(bytes.data, bytes.size), face.sha256);
-    const std::vector<std::uint8_t> file = ReadFile(gResourceDir + L"\\fonts\\" + Widen(face.fileName));
+    const std::vector<std::uint8_t> file =
+        ReadFile(gResourceDir + L"\\fonts\\" + Widen(face.fileName));
     ASSERT_EQ(file.size(), bytes.size);
     EXPECT_EQ(0, std::memcmp(file.data(), bytes.data, bytes.size));
 
     // The system accepts the embedded bytes as one private face.
     DWORD faces = 0;
-    HANDLE handle = AddFontMemResourceEx(const_cast<std::uint8_t*>(bytes.data), static_cast<DWORD>(bytes.size),
-                                         nullptr, &faces);
+    HANDLE handle = AddFontMemResourceEx(const_cast<std::uint8_t*>(bytes.data),
+                                         static_cast<DWORD>(bytes.size), nullptr, &faces);
     EXPECT_NE(handle, nullptr);
     EXPECT_EQ(faces, 1u);
     if (handle != nullptr) {
@@ -157,19 +164,23 @@ TEST_F(ProgramResources, ManifestAsksForNoElevationAndPerMonitorDpi) {
   const char* const required[] = {
       "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
       "xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">True/PM</dpiAware>",
-      "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>",
+      "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, "
+      "PerMonitor</dpiAwareness>",
       "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
       "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>",  // Windows 8.1
       "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",  // Windows 10 and 11
   };
-  for (const char* item : required) EXPECT_NE(text.find(item), std::string::npos) << "missing: " << item;
+  for (const char* item : required)
+    EXPECT_NE(text.find(item), std::string::npos) << "missing: " << item;
 }
 
 std::wstring VersionString(const std::vector<std::uint8_t>& block, const wchar_t* name) {
   const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
   void* value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || value == nullptr || length == 0) return L"";
+  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length) || value == nullptr ||
+      length == 0)
+    return L"";
   return std::wstring(static_cast<const wchar_t*>(value));
 }
 
@@ -198,7 +209,11 @@ TEST(ProgramVersion, StatesProductFileAndVersion) {
   EXPECT_EQ(translation[0], 0x0409);
   EXPECT_EQ(translation[1], 1200);
 
-  struct Field { const wchar_t* name; const wchar_t* app; const wchar_t* cli; };
+  struct Field {
+    const wchar_t* name;
+    const wchar_t* app;
+    const wchar_t* cli;
+  };
   const Field fields[] = {
       {L"ProductName", L"Tintora", L"Tintora"},
       {L"ProductVersion", L"1.0.2", L"1.0.2"},

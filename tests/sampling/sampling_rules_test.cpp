@@ -23,16 +23,14 @@ TEST_P(PauseRule, OnlyExactLeftTransitionsChangeTheFlag) {
 
 INSTANTIATE_TEST_SUITE_P(
     ButtonFlags, PauseRule,
-    ::testing::Values(PauseCase{0, 0x0001, 1},   // left press pauses
-                      PauseCase{1, 0x0001, 1},
-                      PauseCase{1, 0x0002, 0},   // left release resumes
-                      PauseCase{0, 0x0002, 0},
-                      PauseCase{0, 0x0000, 0},   // plain move
+    ::testing::Values(PauseCase{0, 0x0001, 1},                           // left press pauses
+                      PauseCase{1, 0x0001, 1}, PauseCase{1, 0x0002, 0},  // left release resumes
+                      PauseCase{0, 0x0002, 0}, PauseCase{0, 0x0000, 0},  // plain move
                       PauseCase{1, 0x0000, 1},
-                      PauseCase{0, 0x0005, 0},   // left and right pressed together
-                      PauseCase{1, 0x0006, 1},   // left release with right press
-                      PauseCase{1, 0x0008, 1},   // right release
-                      PauseCase{0, 0x0400, 0},   // wheel
+                      PauseCase{0, 0x0005, 0},  // left and right pressed together
+                      PauseCase{1, 0x0006, 1},  // left release with right press
+                      PauseCase{1, 0x0008, 1},  // right release
+                      PauseCase{0, 0x0400, 0},  // wheel
                       PauseCase{1, 0x0400, 1}));
 
 constexpr std::uint32_t kWhole = 48;  // header + mouse data of a 64-bit build
@@ -67,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Fewer bytes than queried but still a whole event: report, go on.
                       ReadCase{kWhole + 8, kWhole, true, true},
                       // Fewer bytes than a mouse event: report, drop.
-                      ReadCase{kWhole, kWhole - 4, true, false},
-                      ReadCase{kWhole, 0, true, false},
+                      ReadCase{kWhole, kWhole - 4, true, false}, ReadCase{kWhole, 0, true, false},
                       // The read failed: nothing was filled.
                       ReadCase{kWhole, kRawInputError, true, false},
                       // A count beyond the buffer says nothing about what was filled.
@@ -82,7 +79,8 @@ TEST(LabelExtent, RegionCutsTheWindowBottom) {
   EXPECT_EQ(visible.right, 239);
   EXPECT_EQ(visible.bottom, 224);
   // On a monitor above the primary one.
-  const ScreenRect above = VisibleLabelRect(ScreenRect{-50, -300, 89, -260}, ScreenRect{0, 0, 139, 37});
+  const ScreenRect above =
+      VisibleLabelRect(ScreenRect{-50, -300, 89, -260}, ScreenRect{0, 0, 139, 37});
   EXPECT_EQ(above.bottom, -263);
 }
 
@@ -131,8 +129,8 @@ TEST_P(BlockClip, CopiesOnlyTheOnScreenPartAroundTheCentre) {
 
 INSTANTIATE_TEST_SUITE_P(
     Screen1024x768, BlockClip,
-    ::testing::Values(ClipCase{500, 300, true, 0, 0, 495, 295, 11, 11},   // whole block
-                      ClipCase{0, 300, true, 5, 0, 0, 295, 6, 11},        // left edge
+    ::testing::Values(ClipCase{500, 300, true, 0, 0, 495, 295, 11, 11},  // whole block
+                      ClipCase{0, 300, true, 5, 0, 0, 295, 6, 11},       // left edge
                       ClipCase{3, 350, true, 2, 0, 0, 345, 9, 11},
                       ClipCase{1023, 300, true, 0, 0, 1018, 295, 6, 11},  // right edge
                       ClipCase{500, 0, true, 0, 5, 495, 0, 11, 6},        // top edge
@@ -147,8 +145,8 @@ TEST(ScreenBounds, AskedAgainWhenUnknownOrThePointerIsOutside) {
   EXPECT_TRUE(ScreenBoundsNeedRefresh(false, kept, 0, 0));
   EXPECT_FALSE(ScreenBoundsNeedRefresh(true, kept, -1920, 0));
   EXPECT_FALSE(ScreenBoundsNeedRefresh(true, kept, 1023, 767));
-  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, 1024, 100));   // a screen added on the right
-  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, 100, -1));     // or above
+  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, 1024, 100));  // a screen added on the right
+  EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, 100, -1));    // or above
   EXPECT_TRUE(ScreenBoundsNeedRefresh(true, kept, -1921, 100));
 }
 

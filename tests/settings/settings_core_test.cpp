@@ -19,11 +19,10 @@ struct PatternCase {
 
 TEST(StoredPosition, PatternsDecodeAsTwosComplement) {
   const PatternCase cases[] = {
-      {0x00000000u, 0},         {0x00000001u, 1},
-      {0x000004B0u, 1200},      {0x7FFFFFFFu, INT32_MAX},
-      {0x80000000u, INT32_MIN}, {0x80000001u, INT32_MIN + 1},
-      {0xFFFFFFFFu, -1},        {0xFFFFFA24u, -1500},
-      {0xFFFFFED4u, -300},      {0xFFFFF800u, -2048},
+      {0x00000000u, 0},         {0x00000001u, 1},         {0x000004B0u, 1200},
+      {0x7FFFFFFFu, INT32_MAX}, {0x80000000u, INT32_MIN}, {0x80000001u, INT32_MIN + 1},
+      {0xFFFFFFFFu, -1},        {0xFFFFFA24u, -1500},     {0xFFFFFED4u, -300},
+      {0xFFFFF800u, -2048},
   };
   for (const PatternCase& c : cases) {
     SCOPED_TRACE(c.pattern);
@@ -60,11 +59,23 @@ TEST(MovePlacement, KeepsSizeAndRefusesOverflow) {
       {"monitor left and above", {0, 0, 180, 60}, -1500, -300, true, {-1500, -300, -1320, -240}},
       {"from negative to positive", {-1500, -300, -1320, -240}, 5, 6, true, {5, 6, 185, 66}},
       {"empty rectangle", {7, 7, 7, 7}, -3, 9, true, {-3, 9, -3, 9}},
-      {"right edge lands on INT_MAX", {0, 0, 100, 50}, INT32_MAX - 100, 0, true,
+      {"right edge lands on INT_MAX",
+       {0, 0, 100, 50},
+       INT32_MAX - 100,
+       0,
+       true,
        {INT32_MAX - 100, 0, INT32_MAX, 50}},
-      {"bottom edge lands on INT_MAX", {0, 0, 100, 50}, 0, INT32_MAX - 50, true,
+      {"bottom edge lands on INT_MAX",
+       {0, 0, 100, 50},
+       0,
+       INT32_MAX - 50,
+       true,
        {0, INT32_MAX - 50, 100, INT32_MAX}},
-      {"left at INT_MIN", {0, 0, 100, 50}, INT32_MIN, INT32_MIN, true,
+      {"left at INT_MIN",
+       {0, 0, 100, 50},
+       INT32_MIN,
+       INT32_MIN,
+       true,
        {INT32_MIN, INT32_MIN, INT32_MIN + 100, INT32_MIN + 50}},
       {"x at INT_MAX", {0, 0, 100, 50}, INT32_MAX, 0, false, {}},
       {"y at INT_MAX", {0, 0, 100, 50}, 0, INT32_MAX, false, {}},
@@ -72,10 +83,19 @@ TEST(MovePlacement, KeepsSizeAndRefusesOverflow) {
       {"bottom one past INT_MAX", {0, 0, 100, 50}, 0, INT32_MAX - 49, false, {}},
       // An inverted rectangle has a negative size; moving it can go below INT_MIN.
       {"inverted below INT_MIN", {100, 0, 0, 50}, INT32_MIN, 0, false, {}},
-      {"inverted stays inside", {100, 50, 0, 0}, INT32_MIN + 100, INT32_MIN + 50, true,
+      {"inverted stays inside",
+       {100, 50, 0, 0},
+       INT32_MIN + 100,
+       INT32_MIN + 50,
+       true,
        {INT32_MIN + 100, INT32_MIN + 50, INT32_MIN, INT32_MIN}},
       // The current size itself exceeds 32 bits; only the result must fit.
-      {"full-range width", {INT32_MIN, 0, INT32_MAX, 10}, INT32_MIN, 0, true, {INT32_MIN, 0, INT32_MAX, 10}},
+      {"full-range width",
+       {INT32_MIN, 0, INT32_MAX, 10},
+       INT32_MIN,
+       0,
+       true,
+       {INT32_MIN, 0, INT32_MAX, 10}},
       {"full-range width moved", {INT32_MIN, 0, INT32_MAX, 10}, INT32_MIN + 1, 0, false, {}},
   };
   for (const MoveCase& c : cases) {
@@ -125,7 +145,8 @@ TEST(ModulePath, WholeOnlyWhenShorterThanTheBuffer) {
 
 TEST(ModulePath, BufferGrowsToTheLimitThenStops) {
   std::vector<std::uint32_t> sizes;
-  for (std::uint32_t units = kInitialModulePathBufferUnits; units != 0; units = NextModulePathBufferUnits(units)) {
+  for (std::uint32_t units = kInitialModulePathBufferUnits; units != 0;
+       units = NextModulePathBufferUnits(units)) {
     sizes.push_back(units);
     ASSERT_LT(sizes.size(), 32u) << "the buffer must stop growing";
   }
@@ -157,7 +178,8 @@ std::u16string PathOfLength(std::size_t units) {
 TEST(RunValue, PathIsQuotedAndTerminated) {
   const std::u16string path = u"C:\\Program Files\\Tintora\\tintora.exe";
   std::vector<Utf16Char> dest(RunValueUnits(path.size()), u'#');
-  const std::optional<std::uint32_t> bytes = BuildRunValue(path.data(), path.size(), dest.data(), dest.size());
+  const std::optional<std::uint32_t> bytes =
+      BuildRunValue(path.data(), path.size(), dest.data(), dest.size());
   ASSERT_TRUE(bytes.has_value());
   EXPECT_EQ(std::u16string(dest.data()), u"\"C:\\Program Files\\Tintora\\tintora.exe\"");
   EXPECT_EQ(*bytes, 2u * (path.size() + 3));
@@ -171,7 +193,8 @@ TEST(RunValue, LengthsUpToTheLongestPath) {
     const std::u16string path = PathOfLength(units);
     ASSERT_EQ(path.size(), units);
     std::vector<Utf16Char> dest(RunValueUnits(units), u'#');
-    const std::optional<std::uint32_t> bytes = BuildRunValue(path.data(), units, dest.data(), dest.size());
+    const std::optional<std::uint32_t> bytes =
+        BuildRunValue(path.data(), units, dest.data(), dest.size());
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(*bytes, 2u * (units + 3));
     const std::u16string value(dest.data());

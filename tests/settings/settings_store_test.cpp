@@ -51,7 +51,8 @@ StoredValue ReadValue(const wchar_t* path, const wchar_t* name) {
   DWORD size = 0;
   if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
     value.data.resize(size);
-    if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) ==
+        ERROR_SUCCESS) {
       value.exists = true;
       value.data.resize(size);
     }
@@ -60,11 +61,14 @@ StoredValue ReadValue(const wchar_t* path, const wchar_t* name) {
   return value;
 }
 
-void WriteValue(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+void WriteValue(const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
+                DWORD size) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
             ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size),
+            ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
@@ -73,7 +77,8 @@ void WriteDword(const wchar_t* name, std::uint32_t pattern) {
 }
 
 void WriteRunString(DWORD type, const std::wstring& text) {
-  WriteValue(RunKeyPath, kRunValue, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  WriteValue(RunKeyPath, kRunValue, type, text.c_str(),
+             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 std::uint32_t DwordOf(const StoredValue& value) {
@@ -104,7 +109,8 @@ void DeleteSettingsKeys() { RegDeleteTreeW(HKEY_CURRENT_USER, kParentKeyPath); }
 
 std::wstring OwnPath() {
   std::vector<wchar_t> buffer(32768);
-  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+  const DWORD length =
+      GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   return std::wstring(buffer.data(), length);
 }
 
@@ -140,8 +146,8 @@ class SettingsStoreTest : public testing::Test {
     DeleteSettingsKeys();
     DeleteRunValue();
     // A hidden borderless window like the label; restoring a placement may show it.
-    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, kLeft, kTop, kWidth, kHeight, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, kLeft, kTop, kWidth,
+                              kHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window_, nullptr);
   }
 
@@ -154,10 +160,13 @@ class SettingsStoreTest : public testing::Test {
   }
 
   void MoveWindowTo(LONG left, LONG top, LONG width = kWidth, LONG height = kHeight) {
-    ASSERT_TRUE(SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE));
+    ASSERT_TRUE(
+        SetWindowPos(window_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE));
   }
 
-  void ExpectUnmoved() { ExpectRect(NormalRect(window_), kLeft, kTop, kLeft + kWidth, kTop + kHeight); }
+  void ExpectUnmoved() {
+    ExpectRect(NormalRect(window_), kLeft, kTop, kLeft + kWidth, kTop + kHeight);
+  }
 
   HWND window_ = nullptr;
 };
@@ -259,7 +268,9 @@ struct StoredCase {
 std::vector<StoredCase> StoredCases() {
   // -30 as a little-endian two's-complement pattern, then padding.
   const std::vector<BYTE> bytes = {0xE2, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00};
-  auto first = [&bytes](std::size_t n) { return std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)); };
+  auto first = [&bytes](std::size_t n) {
+    return std::vector<BYTE>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+  };
   auto text = [](const wchar_t* s, std::size_t units) {
     const BYTE* p = reinterpret_cast<const BYTE*>(s);
     return std::vector<BYTE>(p, p + units * sizeof(wchar_t));
@@ -292,8 +303,8 @@ std::vector<StoredCase> StoredCases() {
 TEST_F(SettingsStoreTest, PositionValuesOfEveryTypeAndSize) {
   for (const wchar_t* badName : {kPosX, kPosY}) {
     for (const StoredCase& c : StoredCases()) {
-      SCOPED_TRACE(testing::Message() << (badName == kPosX ? "iWindowPosX: " : "iWindowPosY: ") << c.what
-                                      << " (" << c.data.size() << " bytes)");
+      SCOPED_TRACE(testing::Message() << (badName == kPosX ? "iWindowPosX: " : "iWindowPosY: ")
+                                      << c.what << " (" << c.data.size() << " bytes)");
       MoveWindowTo(kLeft, kTop);
       const wchar_t* goodName = badName == kPosX ? kPosY : kPosX;
       WriteDword(goodName, 50);
@@ -408,8 +419,8 @@ class FakeModulePath {
  private:
   static LDR_DATA_TABLE_ENTRY* MainModuleEntry() {
     PROCESS_BASIC_INFORMATION basic = {};
-    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) !=
-        0) {
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic,
+                                  sizeof(basic), nullptr) != 0) {
       return nullptr;
     }
     const PEB* peb = basic.PebBaseAddress;
@@ -419,7 +430,8 @@ class FakeModulePath {
     const void* base = GetModuleHandleW(nullptr);
     LIST_ENTRY* head = &peb->Ldr->InMemoryOrderModuleList;
     for (LIST_ENTRY* link = head->Flink; link != head; link = link->Flink) {
-      LDR_DATA_TABLE_ENTRY* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
+      LDR_DATA_TABLE_ENTRY* entry =
+          CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
       if (entry->DllBase == base) {
         return entry;
       }
@@ -483,7 +495,8 @@ TEST_F(SettingsStoreTest, NoModulePathWritesNothing) {
     }
     EXPECT_EQ(EnableAutostart(), 0);
   }
-  EXPECT_EQ(TextOf(ReadValue(RunKeyPath, kRunValue)), std::wstring(L"C:\\Old Place\\tintora.exe") + L'\0');
+  EXPECT_EQ(TextOf(ReadValue(RunKeyPath, kRunValue)),
+            std::wstring(L"C:\\Old Place\\tintora.exe") + L'\0');
 }
 
 // ---- Keys that cannot be opened --------------------------------------------
@@ -500,7 +513,8 @@ class KeySecurity {
     DWORD size = 0;
     RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
     saved_.resize(size);
-    if (size == 0 || RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS) {
+    if (size == 0 ||
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS) {
       saved_.clear();
     }
     RegCloseKey(key);
@@ -525,7 +539,8 @@ class KeySecurity {
   // Allows everyone only to read, to change the access list and to delete.
   bool MakeReadOnly() {
     HKEY key = nullptr;
-    if (saved_.empty() || RegOpenKeyExW(HKEY_CURRENT_USER, path_, 0, WRITE_DAC, &key) != ERROR_SUCCESS) {
+    if (saved_.empty() ||
+        RegOpenKeyExW(HKEY_CURRENT_USER, path_, 0, WRITE_DAC, &key) != ERROR_SUCCESS) {
       return false;
     }
     changed_ = Apply(key, L"D:P(A;;0x70019;;;WD)");
@@ -547,10 +562,12 @@ class KeySecurity {
  private:
   static bool Apply(HKEY key, const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
       return false;
     }
-    const bool applied = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    const bool applied =
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
     LocalFree(descriptor);
     return applied;
   }

@@ -23,7 +23,8 @@ bool RunningInWinePrefix() {
 int main(int argc, char** argv) {
   if (!RunningInWinePrefix()) {
     std::fprintf(stderr,
-                 "settings_store_tests changes HKEY_CURRENT_USER and runs only under Wine with WINEPREFIX set "
+                 "settings_store_tests changes HKEY_CURRENT_USER and runs only under Wine with "
+                 "WINEPREFIX set "
                  "to a prefix of its own.\n");
     return 2;
   }

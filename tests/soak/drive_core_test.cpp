@@ -65,9 +65,15 @@ TEST(ParseRgbTest, AcceptsSixHexDigitsOnly) {
     std::uint32_t rgb;
   };
   const Case cases[] = {
-      {"C83228", true, 0xC83228}, {"#2864c8", true, 0x2864C8}, {"000000", true, 0},
-      {"FFFFF", false, 0},        {"GG0000", false, 0},        {"", false, 0},
-      {"#", false, 0},            {"1234567", false, 0},       {"12 456", false, 0},
+      {"C83228", true, 0xC83228},
+      {"#2864c8", true, 0x2864C8},
+      {"000000", true, 0},
+      {"FFFFF", false, 0},
+      {"GG0000", false, 0},
+      {"", false, 0},
+      {"#", false, 0},
+      {"1234567", false, 0},
+      {"12 456", false, 0},
   };
   for (const Case& c : cases) {
     std::uint32_t rgb = 0xDEAD;
@@ -81,9 +87,26 @@ TEST(ParseRgbTest, AcceptsSixHexDigitsOnly) {
 TEST(ParseInjectOptionsTest, ReadsEveryOption) {
   InjectOptions o;
   std::string error;
-  ASSERT_TRUE(ParseInjectOptions({"--events", "100000", "--mode", "same", "--move", "relative", "--rate", "0",
-                                  "--sync-every", "0", "--ping-every", "500", "--warmup", "2000", "--sink",
-                                  "--no-label", "--left", "112233", "--sync-timeout-ms", "9000"},
+  ASSERT_TRUE(ParseInjectOptions({"--events",
+                                  "100000",
+                                  "--mode",
+                                  "same",
+                                  "--move",
+                                  "relative",
+                                  "--rate",
+                                  "0",
+                                  "--sync-every",
+                                  "0",
+                                  "--ping-every",
+                                  "500",
+                                  "--warmup",
+                                  "2000",
+                                  "--sink",
+                                  "--no-label",
+                                  "--left",
+                                  "112233",
+                                  "--sync-timeout-ms",
+                                  "9000"},
                                  &o, &error))
       << error;
   EXPECT_EQ(o.events, 100000);
@@ -104,10 +127,19 @@ TEST(ParseInjectOptionsTest, ReadsEveryOption) {
 
 TEST(ParseInjectOptionsTest, RejectsBadInputWithAReason) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--events"},           {"--events", "0"},        {"--events", "-3"},   {"--events", "12x"},
-      {"--events", "99999999999999999999"}, {"--rate", "-1"}, {"--rate", "fast"}, {"--mode", "other"},
-      {"--move", "teleport"}, {"--left", "red"},        {"--left", "2864C8", "--right", "2864C8"},
-      {"--frobnicate"},       {"--sync-timeout-ms", "0"},
+      {"--events"},
+      {"--events", "0"},
+      {"--events", "-3"},
+      {"--events", "12x"},
+      {"--events", "99999999999999999999"},
+      {"--rate", "-1"},
+      {"--rate", "fast"},
+      {"--mode", "other"},
+      {"--move", "teleport"},
+      {"--left", "red"},
+      {"--left", "2864C8", "--right", "2864C8"},
+      {"--frobnicate"},
+      {"--sync-timeout-ms", "0"},
       {"--lockstep", "--mode", "same"},  // nothing visible to wait for
       {"--lockstep", "--no-label"},
   };
@@ -123,8 +155,9 @@ TEST(ParseInjectOptionsTest, RejectsBadInputWithAReason) {
 
 TEST(PlanEventsTest, AlternatesAndSyncsOnTheMarker) {
   const std::vector<Target> plan = PlanEvents(5, 2);
-  const std::vector<Target> expected = {Target::kFirst,  Target::kSecond, Target::kMarker, Target::kFirst,
-                                        Target::kSecond, Target::kMarker, Target::kFirst,  Target::kMarker};
+  const std::vector<Target> expected = {Target::kFirst, Target::kSecond, Target::kMarker,
+                                        Target::kFirst, Target::kSecond, Target::kMarker,
+                                        Target::kFirst, Target::kMarker};
   EXPECT_EQ(plan, expected);
   EXPECT_EQ(PlanEvents(4, 0).size(), 5u);  // one marker, at the end
   EXPECT_EQ(PlanEvents(4, 0).back(), Target::kMarker);
@@ -151,7 +184,11 @@ TEST(JudgeFlatTest, ComparesThePeakAfterWarmUpWithTheFirstValueAfterIt) {
   };
   const Case cases[] = {
       // growth during warm-up does not count
-      {{{0, 100}, {5000, 5000}, {10000, 8000}, {20000, 8100}, {30000, 8050}}, true, true, 8000, 8100},
+      {{{0, 100}, {5000, 5000}, {10000, 8000}, {20000, 8100}, {30000, 8050}},
+       true,
+       true,
+       8000,
+       8100},
       // steady growth after warm-up does
       {{{10000, 8000}, {20000, 9000}, {30000, 10000}}, true, false, 8000, 10000},
       // a single sample after warm-up cannot be judged
@@ -169,9 +206,9 @@ TEST(JudgeFlatTest, ComparesThePeakAfterWarmUpWithTheFirstValueAfterIt) {
 
 TEST(JudgeFlatTest, SlackIsTheLargerOfAbsoluteAndRelative) {
   const std::vector<Sample> s = {{10000, 100000}, {20000, 101500}};
-  EXPECT_TRUE(JudgeFlat(s, 10000, 1024, 0.02).flat);    // 2 % of 100000 = 2000
-  EXPECT_FALSE(JudgeFlat(s, 10000, 1024, 0.01).flat);   // 1024 and 1000 < 1500
-  EXPECT_TRUE(JudgeFlat(s, 10000, 1500, 0.0).flat);     // exactly at the limit
+  EXPECT_TRUE(JudgeFlat(s, 10000, 1024, 0.02).flat);   // 2 % of 100000 = 2000
+  EXPECT_FALSE(JudgeFlat(s, 10000, 1024, 0.01).flat);  // 1024 and 1000 < 1500
+  EXPECT_TRUE(JudgeFlat(s, 10000, 1500, 0.0).flat);    // exactly at the limit
 }
 
 TEST(DueMicrosecondsTest, SpreadsEventsEvenly) {

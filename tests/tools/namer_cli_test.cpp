@@ -60,7 +60,10 @@ TEST(ParseColorToken, AcceptsTheThreeFormsAndNothingElse) {
 
 TEST(ParseColorToken, RefusesEmbeddedNul) {
   ColorRef color = 0;
-  EXPECT_FALSE(ParseColorToken(std::string_view("12\0" "456", 6), &color));
+  EXPECT_FALSE(ParseColorToken(std::string_view("12\0"
+                                                "456",
+                                                6),
+                               &color));
 }
 
 TEST(FormatAnswerLine, GivesHexNameQualifierAndSixDecimals) {
@@ -112,8 +115,9 @@ RunResult RunTool(std::vector<const char*> args, const std::string& input = "") 
 TEST(RunNamer, AnswersArgumentsInOrderAndReportsBadOnes) {
   const RunResult r = RunTool({"#ffffff", "nope", "0,0,0"}, "255,0,0\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "#ffffff\tWhite\t\t99.999676\t0.474809\t270.743054\n"
-                   "#000000\tBlack\t\t0.000000\t0.000000\t380.213518\n");
+  EXPECT_EQ(r.out,
+            "#ffffff\tWhite\t\t99.999676\t0.474809\t270.743054\n"
+            "#000000\tBlack\t\t0.000000\t0.000000\t380.213518\n");
   EXPECT_EQ(r.err, "tintora-name: not a colour: \"nope\"\n");
 }
 

@@ -77,8 +77,8 @@ std::string Narrow(const std::wstring& text) {
 
 std::string Describe(const SelectedFace& s) {
   std::wstring text = L"face '" + s.face + L"', full name '" + s.fullName + L"', style '" +
-                      s.style + L"', weight " + std::to_wstring(s.weight) +
-                      L", average width " + std::to_wstring(s.aveCharWidth) + L", overhang " +
+                      s.style + L"', weight " + std::to_wstring(s.weight) + L", average width " +
+                      std::to_wstring(s.aveCharWidth) + L", overhang " +
                       std::to_wstring(s.overhang);
   return Narrow(text);
 }
@@ -92,8 +92,7 @@ class EmbeddedFaces : public ::testing::Environment {
   }
 };
 
-const ::testing::Environment* const kFaces =
-    ::testing::AddGlobalTestEnvironment(new EmbeddedFaces);
+const ::testing::Environment* const kFaces = ::testing::AddGlobalTestEnvironment(new EmbeddedFaces);
 
 TEST(EmbeddedFaceRegistration, BothFacesRegisterFromTheResources) {
   EXPECT_NE(BoldFaceHandle, nullptr);
@@ -113,11 +112,12 @@ TEST(LabelFontSelection, ReferenceMetricsComeFromTheBlackFace) {
   EXPECT_GT(BaseMetrics.tmAveCharWidth, 0);
   const LabelMetrics metrics = BaseLabelMetrics();
   EXPECT_EQ(size.width, BaseWidth(metrics, GetSystemMetrics(SM_CXBORDER)));
-  std::printf("reference metrics: height %d, descent %d, internal leading %d, average width %d;"
-              " BaseWidth %d\n",
-              static_cast<int>(metrics.height), static_cast<int>(metrics.descent),
-              static_cast<int>(metrics.internalLeading), static_cast<int>(metrics.aveCharWidth),
-              size.width);
+  std::printf(
+      "reference metrics: height %d, descent %d, internal leading %d, average width %d;"
+      " BaseWidth %d\n",
+      static_cast<int>(metrics.height), static_cast<int>(metrics.descent),
+      static_cast<int>(metrics.internalLeading), static_cast<int>(metrics.aveCharWidth),
+      size.width);
 
   const FontRequest request = ReferenceFontRequest();
   HFONT reference = Request(reinterpret_cast<const wchar_t*>(request.face), 0, request.weight);
@@ -151,14 +151,16 @@ TEST_P(LabelFontsAtScale, NameIsBlackAndQualifierIsBold) {
   EXPECT_EQ(name.fullName, L"Encode Sans Condensed Black") << Describe(name);
   // A positive request is a cell height; the rasteriser may miss it by one.
   EXPECT_NEAR(name.height, LabelHeight(metrics, UiScale), 1);
-  const SelectedFace black = Unaltered(L"Encode Sans Condensed Black", LabelHeight(metrics, UiScale));
+  const SelectedFace black =
+      Unaltered(L"Encode Sans Condensed Black", LabelHeight(metrics, UiScale));
   EXPECT_EQ(name.weight, black.weight) << "emboldened: " << Describe(name);
   EXPECT_EQ(name.aveCharWidth, black.aveCharWidth) << "emboldened: " << Describe(name);
 
   EXPECT_EQ(qualifier.fullName, L"Encode Sans Condensed Bold") << Describe(qualifier);
   EXPECT_EQ(qualifier.weight, 700) << Describe(qualifier);
   EXPECT_NEAR(qualifier.height, QualifierFontHeight(metrics, UiScale), 1);
-  const SelectedFace bold = Unaltered(L"Encode Sans Condensed", QualifierFontHeight(metrics, UiScale));
+  const SelectedFace bold =
+      Unaltered(L"Encode Sans Condensed", QualifierFontHeight(metrics, UiScale));
   EXPECT_EQ(qualifier.fullName, bold.fullName);
   EXPECT_EQ(qualifier.aveCharWidth, bold.aveCharWidth) << "emboldened: " << Describe(qualifier);
 }

@@ -111,17 +111,17 @@ TEST_P(LabelColours, FrameAndTextGrey) {
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, LabelColours,
-    ::testing::Values(ColourCase{0, 0, 0, 0, 0, 0, 255},                 // first paint
-                      ColourCase{255, 255, 255, 229, 229, 229, 51},      // white
-                      ColourCase{178, 178, 178, 160, 160, 160, 255},     // last light-text grey
-                      ColourCase{179, 179, 179, 161, 161, 161, 51},      // first dark-text grey
-                      ColourCase{255, 255, 0, 229, 229, 0, 51},          // yellow
-                      ColourCase{0, 255, 255, 0, 229, 229, 51},          // cyan: 1 - L = 0.299
-                      ColourCase{255, 0, 0, 229, 0, 0, 255},             // red
-                      ColourCase{0, 255, 0, 0, 229, 0, 255},             // green
-                      ColourCase{0, 0, 255, 0, 0, 229, 255},             // blue
-                      ColourCase{255, 0, 255, 229, 0, 229, 255},         // magenta
-                      ColourCase{1, 2, 10, 0, 1, 9, 255}));              // frame truncation
+    ::testing::Values(ColourCase{0, 0, 0, 0, 0, 0, 255},              // first paint
+                      ColourCase{255, 255, 255, 229, 229, 229, 51},   // white
+                      ColourCase{178, 178, 178, 160, 160, 160, 255},  // last light-text grey
+                      ColourCase{179, 179, 179, 161, 161, 161, 51},   // first dark-text grey
+                      ColourCase{255, 255, 0, 229, 229, 0, 51},       // yellow
+                      ColourCase{0, 255, 255, 0, 229, 229, 51},       // cyan: 1 - L = 0.299
+                      ColourCase{255, 0, 0, 229, 0, 0, 255},          // red
+                      ColourCase{0, 255, 0, 0, 229, 0, 255},          // green
+                      ColourCase{0, 0, 255, 0, 0, 229, 255},          // blue
+                      ColourCase{255, 0, 255, 229, 0, 229, 255},      // magenta
+                      ColourCase{1, 2, 10, 0, 1, 9, 255}));           // frame truncation
 
 TEST(LabelLayout, SingleTextSpansTheLabelAboveTheBottomMargin) {
   const PixelRect r = SingleTextRect(139, 24);
@@ -152,15 +152,14 @@ TEST_P(TwoTexts, RectanglesFollowTheMargins) {
   EXPECT_EQ(layout.qualifier.bottom, c.qualifier.bottom);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layouts, TwoTexts,
-    ::testing::Values(
-        // The worked example: m = 16, h = 3, qualifier top trunc(4 * 1.9) = 7.
-        TwoTextCase{139, 24, 60, 40, 7, 4, {19, 0, 83, 21}, {86, 7, 126, 24}},
-        // Texts wider than the label: W - qW - nW - A = -3 gives m = -1.
-        TwoTextCase{100, 24, 60, 36, 7, 4, {2, 0, 65, 21}, {68, 7, 104, 24}},
-        // A very negative margin runs the qualifier past the right edge.
-        TwoTextCase{50, 24, 80, 40, 8, 5, {-35, 0, 49, 21}, {53, 9, 93, 24}}));
+INSTANTIATE_TEST_SUITE_P(Layouts, TwoTexts,
+                         ::testing::Values(
+                             // The worked example: m = 16, h = 3, qualifier top trunc(4 * 1.9) = 7.
+                             TwoTextCase{139, 24, 60, 40, 7, 4, {19, 0, 83, 21}, {86, 7, 126, 24}},
+                             // Texts wider than the label: W - qW - nW - A = -3 gives m = -1.
+                             TwoTextCase{100, 24, 60, 36, 7, 4, {2, 0, 65, 21}, {68, 7, 104, 24}},
+                             // A very negative margin runs the qualifier past the right edge.
+                             TwoTextCase{50, 24, 80, 40, 8, 5, {-35, 0, 49, 21}, {53, 9, 93, 24}}));
 
 TEST(LabelMenu, PositionIsSignedSixteenBitPerAxis) {
   const PixelPoint inPrimary = MenuPositionFromLParam((300 << 16) | 200);

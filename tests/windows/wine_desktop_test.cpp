@@ -10,7 +10,7 @@
 
 namespace {
 
-std::wstring g_expectedPrefix; // first command-line argument
+std::wstring g_expectedPrefix;  // first command-line argument
 
 constexpr COLORREF kPatchColour = RGB(12, 200, 77);
 constexpr wchar_t kSelfTestKey[] = L"Software\\TintoraWineSelfTest";
@@ -81,7 +81,7 @@ HWND CreateTestWindow(const wchar_t* className, WNDPROC proc, DWORD exStyle, DWO
   wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = className;
-  RegisterClassExW(&wc); // a second registration in the same run fails harmlessly
+  RegisterClassExW(&wc);  // a second registration in the same run fails harmlessly
   return CreateWindowExW(exStyle, className, className, style, where.left, where.top,
                          where.right - where.left, where.bottom - where.top, nullptr, nullptr,
                          wc.hInstance, nullptr);
@@ -97,7 +97,7 @@ std::wstring ReadRegistryString(HKEY root, const wchar_t* key, const wchar_t* va
 }
 
 std::string Narrow(const std::wstring& text) {
-  return std::string(text.begin(), text.end()); // test paths are ASCII
+  return std::string(text.begin(), text.end());  // test paths are ASCII
 }
 
 TEST(WineDesktop, IsTheVirtualDesktopOfTheTestSession) {
@@ -112,8 +112,8 @@ TEST(WineDesktop, IsTheVirtualDesktopOfTheTestSession) {
 
 TEST(WineDesktop, ScreenReadsReturnThePixelsOfAWindow) {
   const RECT where{200, 150, 280, 210};
-  HWND patch = CreateTestWindow(L"TintoraSelfTestPatch", PatchProc, WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
-                                WS_POPUP, where);
+  HWND patch = CreateTestWindow(L"TintoraSelfTestPatch", PatchProc,
+                                WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, where);
   ASSERT_NE(patch, nullptr);
   ShowWindow(patch, SW_SHOWNOACTIVATE);
   UpdateWindow(patch);
@@ -146,13 +146,13 @@ void ActivateAndDestroyAWindow() {
 
 TEST(WineDesktop, RawMouseInputReachesABackgroundWindow) {
   ActivateAndDestroyAWindow();
-  HWND sink = CreateTestWindow(L"TintoraSelfTestSink", SinkProc, WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                               WS_POPUP, RECT{0, 0, 10, 10});
+  HWND sink = CreateTestWindow(L"TintoraSelfTestSink", SinkProc,
+                               WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, WS_POPUP, RECT{0, 0, 10, 10});
   ASSERT_NE(sink, nullptr);
   ASSERT_NE(GetForegroundWindow(), sink);
   RAWINPUTDEVICE device{};
-  device.usUsagePage = 0x01; // generic desktop
-  device.usUsage = 0x02;     // mouse
+  device.usUsagePage = 0x01;  // generic desktop
+  device.usUsage = 0x02;      // mouse
   device.dwFlags = RIDEV_INPUTSINK;
   device.hwndTarget = sink;
   ASSERT_TRUE(RegisterRawInputDevices(&device, 1, sizeof(device)));
@@ -186,8 +186,8 @@ TEST(WineDesktop, RegistryLivesInTheTestPrefix) {
 
   // Drive C: (and with it the registry files next to it) maps into that prefix.
   using UnixName = char*(CDECL*)(const wchar_t*);
-  const auto unixName = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   ASSERT_NE(unixName, nullptr) << "not running under Wine";
   char* drive = unixName(L"C:\\");
   ASSERT_NE(drive, nullptr);
@@ -205,14 +205,14 @@ TEST(WineDesktop, RegistryLivesInTheTestPrefix) {
   RegCloseKey(key);
   DWORD read = 0;
   DWORD bytes = sizeof(read);
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kSelfTestKey, L"iProbe", RRF_RT_REG_DWORD, nullptr, &read,
-                         &bytes),
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kSelfTestKey, L"iProbe", RRF_RT_REG_DWORD, nullptr,
+                         &read, &bytes),
             ERROR_SUCCESS);
   EXPECT_EQ(read, written);
   EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, kSelfTestKey), ERROR_SUCCESS);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

@@ -14,7 +14,8 @@ namespace {
 void CheckTexts() {
   using namespace tintora;
   if (NameText[kLabelTextUnits - 1] != 0 || QualifierText[kLabelTextUnits - 1] != 0) std::abort();
-  if (Utf16Length(NameText) > kLabelTextUnits - 1 || Utf16Length(QualifierText) > kLabelTextUnits - 1)
+  if (Utf16Length(NameText) > kLabelTextUnits - 1 ||
+      Utf16Length(QualifierText) > kLabelTextUnits - 1)
     std::abort();
 }
 

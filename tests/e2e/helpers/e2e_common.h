@@ -33,7 +33,8 @@ inline std::string ToUtf8(const std::wstring& text) {
     return std::string();
   }
   const int length = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) {
     return std::string();
   }
@@ -72,17 +73,13 @@ inline std::string JsonString(const std::wstring& text) {
 // Builds one JSON object line; keys are added in call order.
 class JsonLine {
  public:
-  JsonLine& Int(const char* key, long long value) {
-    return Raw(key, std::to_string(value));
-  }
+  JsonLine& Int(const char* key, long long value) { return Raw(key, std::to_string(value)); }
   JsonLine& Double(const char* key, double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.6f", value);
     return Raw(key, buffer);
   }
-  JsonLine& Text(const char* key, const std::wstring& value) {
-    return Raw(key, JsonString(value));
-  }
+  JsonLine& Text(const char* key, const std::wstring& value) { return Raw(key, JsonString(value)); }
   JsonLine& Rect(const char* key, const RECT& r) {
     return Raw(key, "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
                         std::to_string(r.right) + "," + std::to_string(r.bottom) + "]");

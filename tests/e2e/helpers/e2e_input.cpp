@@ -83,7 +83,9 @@ int main() {
   const std::vector<std::wstring> words = CommandWords();
   size_t i = 0;
   int failures = 0;
-  auto number = [&](size_t at, long* value) { return at < words.size() && ParseLong(words[at], value); };
+  auto number = [&](size_t at, long* value) {
+    return at < words.size() && ParseLong(words[at], value);
+  };
   while (i < words.size()) {
     const std::wstring& step = words[i];
     long a = 0;
@@ -122,8 +124,8 @@ int main() {
     } else if (step == L"wheel" && number(i + 1, &a)) {
       ok = SendMouse(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(a * WHEEL_DELTA));
       i += 2;
-    } else if ((step == L"keydown" || step == L"keyup" || step == L"key") && number(i + 1, &a) && a > 0 &&
-               a < 256) {
+    } else if ((step == L"keydown" || step == L"keyup" || step == L"key") && number(i + 1, &a) &&
+               a > 0 && a < 256) {
       const WORD vk = static_cast<WORD>(a);
       if (step == L"keydown") {
         ok = SendKey(vk, false);
@@ -137,7 +139,8 @@ int main() {
       Sleep(static_cast<DWORD>(a));
       i += 2;
     } else {
-      return Fail("e2e_input: unknown or incomplete step (see the comment at the top of e2e_input.cpp)");
+      return Fail(
+          "e2e_input: unknown or incomplete step (see the comment at the top of e2e_input.cpp)");
     }
     if (!ok) {
       ++failures;

@@ -3,8 +3,8 @@
 //   e2e_painter [--bg rrggbb] [--title T] [X Y W H rrggbb]...
 //
 // The window covers the whole virtual screen, has no frame and is not top-most,
-// so the label under test stays above it; a later painter covers an earlier one. "ready <hwnd>" is printed on stdout
-// once the first paint has been made, so a driver can wait for it.
+// so the label under test stays above it; a later painter covers an earlier one. "ready <hwnd>" is
+// printed on stdout once the first paint has been made, so a driver can wait for it.
 #include <windows.h>
 
 #include <cstdio>
@@ -48,7 +48,8 @@ LRESULT CALLBACK PainterProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
       }
       if (!g_announced) {
         g_announced = true;
-        std::printf("ready %llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+        std::printf("ready %llu\n",
+                    static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
         std::fflush(stdout);
       }
       return 0;
@@ -89,8 +90,9 @@ int main() {
       long w = 0;
       long h = 0;
       Patch patch{};
-      if (!ParseLong(words[i], &x) || !ParseLong(words[i + 1], &y) || !ParseLong(words[i + 2], &w) ||
-          !ParseLong(words[i + 3], &h) || !ParseHexColour(words[i + 4], &patch.colour)) {
+      if (!ParseLong(words[i], &x) || !ParseLong(words[i + 1], &y) ||
+          !ParseLong(words[i + 2], &w) || !ParseLong(words[i + 3], &h) ||
+          !ParseHexColour(words[i + 4], &patch.colour)) {
         return Fail("painter: a patch is X Y W H rrggbb");
       }
       patch.rect = RECT{x, y, x + w, y + h};
@@ -119,8 +121,9 @@ int main() {
   for (Patch& patch : g_patches) {
     OffsetRect(&patch.rect, -left, -top);
   }
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, title.c_str(), WS_POPUP,
-                                left, top, width, height, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, title.c_str(),
+                      WS_POPUP, left, top, width, height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) {
     return Fail("painter: CreateWindowExW failed");
   }

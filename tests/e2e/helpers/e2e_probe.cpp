@@ -86,7 +86,8 @@ bool ParseOptions(const std::vector<std::wstring>& words, Options* options) {
     } else if (w == L"--dpi" && has_value) {
       if (!ParseLong(words[++i], &options->dpi) || options->dpi <= 0) return false;
     } else if (w == L"--size" && i + 2 < words.size()) {
-      if (!ParseLong(words[i + 1], &options->width) || !ParseLong(words[i + 2], &options->height)) return false;
+      if (!ParseLong(words[i + 1], &options->width) || !ParseLong(words[i + 2], &options->height))
+        return false;
       i += 2;
     } else if (w == L"--name-font" && i + 2 < words.size()) {
       g_name_font.face = words[i + 1];
@@ -219,9 +220,9 @@ struct Reference {
 Reference MeasureReference(long dpi) {
   Reference ref;
   HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
-  HFONT font = CreateFontW(0, 0, 0, 0, static_cast<int>(g_name_font.weight), FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FF_MODERN | DEFAULT_PITCH,
-                           g_name_font.face.c_str());
+  HFONT font = CreateFontW(0, 0, 0, 0, static_cast<int>(g_name_font.weight), FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           CLEARTYPE_QUALITY, FF_MODERN | DEFAULT_PITCH, g_name_font.face.c_str());
   HGDIOBJ previous = SelectObject(ic, font);
   GetTextMetricsW(ic, &ref.tm);
   wchar_t face[LF_FACESIZE + 1] = {};
@@ -274,9 +275,9 @@ COLORREF MakeColour(int r, int g, int b) {
 }
 
 HFONT LabelFont(int height, const FontChoice& choice) {
-  return CreateFontW(height, 0, 0, 0, static_cast<int>(choice.weight), FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, FF_MODERN | DEFAULT_PITCH,
-                     choice.face.c_str());
+  return CreateFontW(height, 0, 0, 0, static_cast<int>(choice.weight), FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                     FF_MODERN | DEFAULT_PITCH, choice.face.c_str());
 }
 
 bool WriteBmp(const std::wstring& path, const BYTE* pixels, int width, int height) {
@@ -304,7 +305,8 @@ bool WriteBmp(const std::wstring& path, const BYTE* pixels, int width, int heigh
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info;
   file.bfSize = file.bfOffBits + info.biSizeImage;
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   bool ok = WriteFile(handle, &file, sizeof file, &written, nullptr) != FALSE;
@@ -348,8 +350,9 @@ int CmdRender(const Options& options) {
   const int g = GetGValue(options.rgb);
   const int b = GetBValue(options.rgb);
   HBRUSH brush = CreateSolidBrush(options.rgb);
-  HPEN pen = CreatePen(PS_INSIDEFRAME, 1,
-                       MakeColour(static_cast<int>(r * 0.9), static_cast<int>(g * 0.9), static_cast<int>(b * 0.9)));
+  HPEN pen = CreatePen(
+      PS_INSIDEFRAME, 1,
+      MakeColour(static_cast<int>(r * 0.9), static_cast<int>(g * 0.9), static_cast<int>(b * 0.9)));
   HGDIOBJ old_pen = SelectObject(memory, pen);
   HGDIOBJ old_brush = SelectObject(memory, brush);
   Rectangle(memory, 0, 0, width, height);
@@ -372,13 +375,15 @@ int CmdRender(const Options& options) {
   if (qw == 0) {
     SelectObject(memory, name_font);
     RECT rect{0, 0, width, height - 3};
-    DrawTextW(memory, options.name.c_str(), -1, &rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
+    DrawTextW(memory, options.name.c_str(), -1, &rect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
   } else {
     const int m = (width - qw - nw - ave) / 2;
     const int h = ave / 2;
     SelectObject(memory, name_font);
     RECT rect{m + h, 0, width - m - qw, height - 3};
-    DrawTextW(memory, options.name.c_str(), -1, &rect, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
+    DrawTextW(memory, options.name.c_str(), -1, &rect,
+              DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
     SelectObject(memory, qualifier_font);
     RECT qrect{width + h - m - qw, static_cast<int>(ref.tm.tmDescent * 1.9), width + h - m, height};
     DrawTextW(memory, options.qualifier.c_str(), -1, &qrect, DT_SINGLELINE | DT_VCENTER);
@@ -424,7 +429,8 @@ int CmdDpiChanged(const Options& options) {
   long w = 100;
   long h = 20;
   if (p.size() < 4 || !ParseLong(p[1], &dpi) || !ParseLong(p[2], &x) || !ParseLong(p[3], &y) ||
-      (p.size() >= 6 && (!ParseLong(p[4], &w) || !ParseLong(p[5], &h))) || dpi <= 0 || dpi > 0xFFFF) {
+      (p.size() >= 6 && (!ParseLong(p[4], &w) || !ParseLong(p[5], &h))) || dpi <= 0 ||
+      dpi > 0xFFFF) {
     return Fail("usage: dpichanged DPI X Y [W H]");
   }
   HWND label = FindLabel();
@@ -434,7 +440,8 @@ int CmdDpiChanged(const Options& options) {
   }
   DWORD pid = 0;
   GetWindowThreadProcessId(label, &pid);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
   if (process == nullptr) return Fail("dpichanged: OpenProcess failed");
   const RECT suggested{x, y, x + w, y + h};
   void* shared = nullptr;
@@ -459,8 +466,9 @@ int CmdDpiChanged(const Options& options) {
   DWORD_PTR result = 0;
   const WORD dpi_word = static_cast<WORD>(dpi);
   SetLastError(0);
-  const LRESULT sent = SendMessageTimeoutW(label, WM_DPICHANGED, MAKEWPARAM(dpi_word, dpi_word),
-                                           reinterpret_cast<LPARAM>(shared), SMTO_ABORTIFHUNG, 10000, &result);
+  const LRESULT sent =
+      SendMessageTimeoutW(label, WM_DPICHANGED, MAKEWPARAM(dpi_word, dpi_word),
+                          reinterpret_cast<LPARAM>(shared), SMTO_ABORTIFHUNG, 10000, &result);
   const DWORD error = GetLastError();
   VirtualFreeEx(process, shared, 0, MEM_RELEASE);
   VirtualFree(shared, 0, MEM_RELEASE);
@@ -622,7 +630,8 @@ int CmdForeground() {
 int CmdPixel(const Options& options) {
   long x = 0;
   long y = 0;
-  if (options.positional.size() < 3 || !ParseLong(options.positional[1], &x) || !ParseLong(options.positional[2], &y)) {
+  if (options.positional.size() < 3 || !ParseLong(options.positional[1], &x) ||
+      !ParseLong(options.positional[2], &y)) {
     return Fail("usage: pixel X Y");
   }
   HDC screen = GetDC(nullptr);
@@ -665,8 +674,8 @@ int CmdPixel(const Options& options) {
     const int right = std::min(static_cast<int>(x) + 6, screen_right);
     const int bottom = std::min(static_cast<int>(y) + 6, screen_bottom);
     if (right > left && bottom > top) {
-      BitBlt(memory, left - (static_cast<int>(x) - 5), top - (static_cast<int>(y) - 5), right - left, bottom - top,
-             screen, left, top, SRCCOPY);
+      BitBlt(memory, left - (static_cast<int>(x) - 5), top - (static_cast<int>(y) - 5),
+             right - left, bottom - top, screen, left, top, SRCCOPY);
       GdiFlush();
       cb = centre[0];
       cg = centre[1];
@@ -693,7 +702,8 @@ int CmdPixel(const Options& options) {
 
 // One registry value described as JSON fields prefix_type, prefix_size and
 // prefix (the DWORD as a signed number, or the text).
-void DescribeValue(JsonLine* line, HKEY root, const wchar_t* key, const wchar_t* value, const std::string& prefix) {
+void DescribeValue(JsonLine* line, HKEY root, const wchar_t* key, const wchar_t* value,
+                   const std::string& prefix) {
   HKEY handle = nullptr;
   if (RegOpenKeyExW(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) {
     line->Int((prefix + "_type").c_str(), -1);
@@ -722,18 +732,24 @@ void DescribeValue(JsonLine* line, HKEY root, const wchar_t* key, const wchar_t*
 
 bool SetDword(HKEY root, const wchar_t* key, const wchar_t* value, DWORD number) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) return false;
-  const bool ok = RegSetValueExW(handle, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4) == ERROR_SUCCESS;
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const bool ok = RegSetValueExW(handle, value, 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&number), 4) == ERROR_SUCCESS;
   RegCloseKey(handle);
   return ok;
 }
 
 bool SetText(HKEY root, const wchar_t* key, const wchar_t* value, const std::wstring& text) {
   HKEY handle = nullptr;
-  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) return false;
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
   const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
   const bool ok =
-      RegSetValueExW(handle, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
+      RegSetValueExW(handle, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     bytes) == ERROR_SUCCESS;
   RegCloseKey(handle);
   return ok;
 }
@@ -754,10 +770,12 @@ const wchar_t kRunKeyOpenDacl[] = L"D:(A;;KA;;;WD)";
 
 bool ApplyDacl(HKEY key, const wchar_t* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
     return false;
   }
-  const bool applied = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+  const bool applied =
+      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
   LocalFree(descriptor);
   return applied;
 }
@@ -768,12 +786,13 @@ std::wstring DaclText(HKEY key) {
   RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
   if (size == 0) return std::wstring();
   std::vector<BYTE> descriptor(size);
-  if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size) != ERROR_SUCCESS) {
+  if (RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size) !=
+      ERROR_SUCCESS) {
     return std::wstring();
   }
   LPWSTR text = nullptr;
-  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
-                                                            DACL_SECURITY_INFORMATION, &text, nullptr)) {
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
     return std::wstring();
   }
   std::wstring result(text);
@@ -784,13 +803,14 @@ std::wstring DaclText(HKEY key) {
 // SDDL text as the system writes it back, for comparing access lists.
 std::wstring CanonicalDacl(const wchar_t* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
     return std::wstring();
   }
   LPWSTR text = nullptr;
   std::wstring result;
-  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                           &text, nullptr)) {
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
     result = text;
     LocalFree(text);
   }
@@ -808,8 +828,9 @@ bool RunKeyRefusesValues() {
 int CmdLockRunKey() {
   HKEY key = nullptr;
   // Created when missing, so that there is a key to lock.
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_READ | READ_CONTROL | WRITE_DAC, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0,
+                      KEY_READ | READ_CONTROL | WRITE_DAC, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     JsonLine().Int("ok", 0).Print();
     return 1;
   }
@@ -836,7 +857,11 @@ int CmdUnlockRunKey(const std::vector<std::wstring>& p) {
     RegCloseKey(key);
   }
   const bool writable = !RunKeyRefusesValues();
-  JsonLine().Int("ok", applied && writable).Int("applied", applied).Int("writable", writable).Print();
+  JsonLine()
+      .Int("ok", applied && writable)
+      .Int("applied", applied)
+      .Int("writable", writable)
+      .Print();
   return applied && writable ? 0 : 1;
 }
 
@@ -868,7 +893,8 @@ int CmdReg(const Options& options) {
     DescribeValue(&line, HKEY_CURRENT_USER, kRunKey, L"Tintora", "run");
     DescribeValue(&line, HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", "logpixels");
     HKEY handle = nullptr;
-    const bool key_exists = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &handle) == ERROR_SUCCESS;
+    const bool key_exists =
+        RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &handle) == ERROR_SUCCESS;
     if (key_exists) RegCloseKey(handle);
     line.Int("settings_key", key_exists);
     line.Print();
@@ -899,8 +925,10 @@ int CmdReg(const Options& options) {
   } else if (what == L"unlock-run") {
     return CmdUnlockRunKey(p);
   } else {
-    return Fail("usage: reg get|clear|set-pos X Y|set-posx X|set-run T|set-run-dword N|del-run|set-logpixels N|"
-                "del-logpixels|lock-run|unlock-run [SDDL]");
+    return Fail(
+        "usage: reg get|clear|set-pos X Y|set-posx X|set-run T|set-run-dword "
+        "N|del-run|set-logpixels N|"
+        "del-logpixels|lock-run|unlock-run [SDDL]");
   }
   JsonLine().Int("ok", ok).Print();
   return ok ? 0 : 1;
@@ -913,7 +941,9 @@ int main() {
   const std::vector<std::wstring> words = tintora::e2e::CommandWords();
   Options options;
   if (words.empty() || !ParseOptions(words, &options)) {
-    return Fail("usage: e2e_probe window|metrics|render|dpichanged|close|about|menu|foreground|pixel|reg|dll ...");
+    return Fail(
+        "usage: e2e_probe "
+        "window|metrics|render|dpichanged|close|about|menu|foreground|pixel|reg|dll ...");
   }
   options.positional.insert(options.positional.begin(), words[0]);
   const std::wstring& command = words[0];
