@@ -79,6 +79,8 @@ draw_size() {
     printf "RINGC=\"" f "," f " " f "," f "\"\n", hx*k, ym*k, (hx+hole_r+ring/2)*k, ym*k
     printf "STROKE=" f "\nRING=" f "\n", w*k, ring*k
   }')
+  # K is part of the geometry the awk program prints for eval.
+  # shellcheck disable=SC2034
   local K PATH STRIPE0 STRIPE1 STRIPE2 HOLE RINGC STROKE RING
   eval "$geo"
 

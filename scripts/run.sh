@@ -57,6 +57,8 @@ if [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
   ws_find_wine
   ws_wine_env
   mkdir -p "$WS_DIR"
+  # The session functions read WS_DISPLAY.
+  # shellcheck disable=SC2034
   WS_DISPLAY=$DISPLAY
   ws_ensure_prefix
   echo "run: starting $exe on $DISPLAY (WINEPREFIX=$WS_PREFIX)"

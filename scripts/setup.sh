@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev clang-format-14 shellcheck
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xdotool x11-utils imagemagick tesseract-ocr icoutils nsis
   zip unzip python3 nodejs npm

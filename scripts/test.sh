@@ -3,18 +3,19 @@
 # runs the tests of the native, sanitize and windows presets (the Windows tests
 # run under Wine on a private virtual desktop). Fails when any step fails.
 #
-# Usage: scripts/test.sh [PRESET...]      (default: native sanitize fuzz windows)
+# Usage: scripts/test.sh [PRESET...]      (default: format native sanitize fuzz windows)
+#   "format" checks the C/C++ formatting and the shell scripts (scripts/check-format.sh);
 #   "fuzz" is a bounded run of each libFuzzer target (scripts/fuzz.sh).
 # Environment: TINTORA_JOBS (default 2) - parallel build and test jobs;
 #   TINTORA_FUZZ_SECONDS (default 20) - time for each fuzz target.
 # Logs: build/test-logs/<preset>.log
 set -uo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 repo=$(pwd)
 
 jobs=${TINTORA_JOBS:-2}
 presets=("$@")
-[[ ${#presets[@]} -gt 0 ]] || presets=(native sanitize fuzz windows)
+[[ ${#presets[@]} -gt 0 ]] || presets=(format native sanitize fuzz windows)
 
 bash scripts/setup.sh || { echo "test: setup failed" >&2; exit 1; }
 
@@ -46,6 +47,19 @@ for preset in "${presets[@]}"; do
      ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$repo" "$dir/CMakeCache.txt"; then
     echo "test: $dir belongs to another source tree; starting it afresh"
     rm -rf "$dir"
+  fi
+  if [[ $preset == format ]]; then
+    echo
+    echo "==== format: clang-format and shellcheck"
+    total_tests=$((total_tests + 1))
+    if bash scripts/check-format.sh 2>&1 | tee -a "$log"; [[ ${PIPESTATUS[0]} -eq 0 ]]; then
+      result[$preset]="passed: formatting and shell scripts clean"
+    else
+      result[$preset]="FAILED: unformatted code or shellcheck findings"
+      total_failed=$((total_failed + 1))
+      failed_presets=$((failed_presets + 1))
+    fi
+    continue
   fi
   if [[ $preset == fuzz ]]; then
     echo

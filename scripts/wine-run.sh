@@ -31,6 +31,8 @@ ws_find_wine
 ws_wine_env
 ws_join
 
+# Called through the EXIT trap.
+# shellcheck disable=SC2317
 finish() {
   # Drop our share of the session; the owner then stops it once other runners are done.
   exec 7>&-

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared functions of the Wine test desktop; sourced by wine-desktop.sh and
 # wine-run.sh (see wine-desktop.sh for the user-facing description).
 #
@@ -277,6 +278,8 @@ ws_start_foreground_keeper() {
     mv -f "$exe.tmp" "$exe"
   fi
   DISPLAY=$WS_DISPLAY setsid "$WS_WINE" "$exe" </dev/null >>"$WS_DIR/warmup.log" 2>&1 7>&- 8>&- 9>&- &
+  # Read by the callers (scripts/run.sh stops the keeper with it).
+  # shellcheck disable=SC2034
   WS_KEEPER_PID=$!
 }
 
@@ -342,6 +345,8 @@ ws_stop_locked() {
 
 # Makes sure a session runs and takes a shared 'users' lock on fd 7 for the
 # caller's lifetime. Sets WS_OWNER=1 when this call started it.
+# WS_OWNER is read by the caller (scripts/wine-run.sh).
+# shellcheck disable=SC2034
 ws_join() {
   WS_OWNER=0
   ws_lock
