@@ -1,0 +1,56 @@
+// Text metrics of a TrueType face as GDI reports them, computed from the
+// font file alone, so that the X11 label takes exactly the sizes of the
+// Windows label from the same embedded face.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "label_layout.h"
+
+namespace tintora {
+
+// The values of the font file that the metrics derive from, in font units.
+struct FontFileInfo {
+  int unitsPerEm;      // head.unitsPerEm
+  int winAscent;       // OS/2 usWinAscent (hhea ascender when both win values are 0)
+  int winDescent;      // OS/2 usWinDescent (minus hhea descender likewise)
+  int xAvgCharWidth;   // OS/2 xAvgCharWidth
+  int usWeightClass;   // OS/2 usWeightClass
+};
+
+// Reads the head, hhea and OS/2 tables, checking every offset against the
+// buffer. Nothing for a truncated or malformed file or a zero em size.
+std::optional<FontFileInfo> ReadFontFileInfo(const unsigned char* data, std::size_t size);
+
+// The default cell height GDI gives a font asked for with height 0.
+constexpr int kDefaultCellHeight = 16;
+
+// Pixels per em for a font asked for by cell height (a positive CreateFontW
+// height; 0 means the default): the em scaled so that ascent + descent fill
+// the cell, one less when rounding would overflow it.
+int PixelsPerEmForCellHeight(const FontFileInfo& info, int cellHeight);
+
+// A length in font units at the given pixels per em, rounded to whole pixels
+// as FreeType's 16.16 scaling and 26.6 rounding do (advances, ascent).
+int ScaleFontUnits(int units, int unitsPerEm, int pixelsPerEm);
+
+// The TEXTMETRIC fields the label uses, plus the ascent, for a font asked
+// for by cell height.
+struct GdiFontMetrics {
+  LabelMetrics label;  // tmHeight, tmDescent, tmInternalLeading, tmAveCharWidth
+  int ascent;          // tmAscent
+  int pixelsPerEm;
+};
+
+GdiFontMetrics GdiMetricsForCellHeight(const FontFileInfo& info, int cellHeight);
+
+// Where DrawTextW puts a single line of the given extent in a rectangle:
+// the top-left of the text's cell.
+enum class HorizontalAlign { Left, Centre, Right };
+
+PixelPoint SingleLineOrigin(const PixelRect& rect, int textWidth, int textHeight,
+                            HorizontalAlign align);
+
+}  // namespace tintora
