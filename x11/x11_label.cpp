@@ -84,7 +84,7 @@ ScreenRect LabelRect{0, 0, 0, 0};
 struct Atoms {
   Atom wmProtocols, wmDeleteWindow, netWmName, utf8String, netWmWindowType,
       netWmWindowTypeUtility, netWmState, netWmStateAbove, netWmStateSkipTaskbar,
-      netWmStateSkipPager, motifWmHints, netWmMoveResize, netWmUserTime, netWmPid,
+      netWmStateSkipPager, netWmStateSticky, netWmDesktop, motifWmHints, netWmMoveResize, netWmUserTime, netWmPid,
       resourceManager;
 };
 Atoms A{};
@@ -406,6 +406,8 @@ void InternAtoms() {
                          "_NET_WM_STATE_ABOVE",
                          "_NET_WM_STATE_SKIP_TASKBAR",
                          "_NET_WM_STATE_SKIP_PAGER",
+                         "_NET_WM_STATE_STICKY",
+                         "_NET_WM_DESKTOP",
                          "_MOTIF_WM_HINTS",
                          "_NET_WM_MOVERESIZE",
                          "_NET_WM_USER_TIME",
@@ -424,6 +426,8 @@ void InternAtoms() {
                           &A.netWmStateAbove,
                           &A.netWmStateSkipTaskbar,
                           &A.netWmStateSkipPager,
+                          &A.netWmStateSticky,
+                          &A.netWmDesktop,
                           &A.motifWmHints,
                           &A.netWmMoveResize,
                           &A.netWmUserTime,
@@ -469,11 +473,14 @@ void SetWindowManagerHints(bool withPosition) {
                   reinterpret_cast<const unsigned char*>(kName), 7);
   Atom protocols[] = {A.wmDeleteWindow};
   XSetWMProtocols(LabelDisplay, LabelWindow, protocols, 1);
-  // A utility window: managed and movable, kept above the others and out of
-  // the taskbar and the pager.
+  // A utility window: managed and movable, kept above the others, out of
+  // the taskbar and the pager, and on every workspace.
   SetAtomProperty(A.netWmWindowType, &A.netWmWindowTypeUtility, 1);
-  const Atom states[] = {A.netWmStateAbove, A.netWmStateSkipTaskbar, A.netWmStateSkipPager};
-  SetAtomProperty(A.netWmState, states, 3);
+  const Atom states[] = {A.netWmStateAbove, A.netWmStateSkipTaskbar, A.netWmStateSkipPager,
+                         A.netWmStateSticky};
+  SetAtomProperty(A.netWmState, states, 4);
+  const long allDesktops = 0xFFFFFFFF;
+  SetCardinalProperty(A.netWmDesktop, &allDesktops, 1);
   // Motif hints: flags = decorations, decorations = none.
   const long motif[5] = {2, 0, 0, 0, 0};
   XChangeProperty(LabelDisplay, LabelWindow, A.motifWmHints, A.motifWmHints, 32, PropModeReplace,
@@ -514,11 +521,13 @@ int CheckServer(Display* display) {
   int event = 0;
   int error = 0;
   const bool xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) != False;
+  const bool generic =
+      XQueryExtension(display, "Generic Event Extension", &opcode, &event, &error) != False;
   const bool xinput = XQueryExtension(display, "XInputExtension", &XiOpcode, &event, &error) != False;
   int major = 2;
   int minor = 2;  // 2.1 and later deliver raw events during other clients' grabs too
   if (xinput && XIQueryVersion(display, &major, &minor) != Success) major = 0;
-  const DisplayVerdict verdict = VerdictFromServer(xwayland, xinput, xinput ? major : 0);
+  const DisplayVerdict verdict = VerdictFromServer(xwayland, generic, xinput, xinput ? major : 0);
   if (verdict == DisplayVerdict::Usable) return 0;
   std::fprintf(stderr, "%s\n", VerdictMessage(verdict));
   return VerdictExitStatus(verdict);

@@ -38,9 +38,10 @@ DisplayVerdict VerdictFromEnvironment(const char* display, const char* waylandDi
   return DisplayVerdict::NoDisplay;
 }
 
-DisplayVerdict VerdictFromServer(bool hasXwaylandExtension, bool hasXInput, int xinputMajor) {
+DisplayVerdict VerdictFromServer(bool hasXwaylandExtension, bool hasGenericEvents, bool hasXInput,
+                                 int xinputMajor) {
   if (hasXwaylandExtension) return DisplayVerdict::Xwayland;
-  if (!hasXInput || xinputMajor < 2) return DisplayVerdict::NoXInput2;
+  if (!hasGenericEvents || !hasXInput || xinputMajor < 2) return DisplayVerdict::NoXInput2;
   return DisplayVerdict::Usable;
 }
 
@@ -56,8 +57,8 @@ const char* VerdictMessage(DisplayVerdict verdict) {
       return "tintora: the X server is Xwayland, where the windows of Wayland programs read as "
              "black; the label would name the wrong colours. Start it in an X11 session";
     case DisplayVerdict::NoXInput2:
-      return "tintora: the X server has no XInput 2.0 or later; without its raw pointer events "
-             "the label cannot follow the pointer";
+      return "tintora: the X server has no XInput 2.0 or later (or no Generic Event extension); "
+             "without raw pointer events the label cannot follow the pointer";
     case DisplayVerdict::Usable:
       break;
   }

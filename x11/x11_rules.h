@@ -44,8 +44,9 @@ DisplayVerdict VerdictFromEnvironment(const char* display, const char* waylandDi
 
 // From the opened server: Xwayland (it has the XWAYLAND extension) reads
 // the windows of Wayland programs as black; XInput below 2.0 has no raw
-// events.
-DisplayVerdict VerdictFromServer(bool hasXwaylandExtension, bool hasXInput, int xinputMajor);
+// events, and without the Generic Event extension none can be delivered.
+DisplayVerdict VerdictFromServer(bool hasXwaylandExtension, bool hasGenericEvents, bool hasXInput,
+                                 int xinputMajor);
 
 // The message on stderr and the exit status for a verdict other than Usable.
 const char* VerdictMessage(DisplayVerdict verdict);
