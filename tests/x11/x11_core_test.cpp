@@ -197,10 +197,11 @@ TEST(X11Rules, WhereTheLabelCannotSample) {
   EXPECT_EQ(VerdictFromEnvironment(":0", "wayland-0"), DisplayVerdict::Usable);
   EXPECT_EQ(VerdictFromEnvironment(nullptr, "wayland-0"), DisplayVerdict::WaylandOnly);
   EXPECT_EQ(VerdictFromEnvironment("", ""), DisplayVerdict::NoDisplay);
-  EXPECT_EQ(VerdictFromServer(true, true, 2), DisplayVerdict::Xwayland);
-  EXPECT_EQ(VerdictFromServer(false, true, 1), DisplayVerdict::NoXInput2);
-  EXPECT_EQ(VerdictFromServer(false, false, 0), DisplayVerdict::NoXInput2);
-  EXPECT_EQ(VerdictFromServer(false, true, 2), DisplayVerdict::Usable);
+  EXPECT_EQ(VerdictFromServer(true, true, true, 2), DisplayVerdict::Xwayland);
+  EXPECT_EQ(VerdictFromServer(false, true, true, 1), DisplayVerdict::NoXInput2);
+  EXPECT_EQ(VerdictFromServer(false, true, false, 0), DisplayVerdict::NoXInput2);
+  EXPECT_EQ(VerdictFromServer(false, false, true, 2), DisplayVerdict::NoXInput2);
+  EXPECT_EQ(VerdictFromServer(false, true, true, 2), DisplayVerdict::Usable);
   // Each refusal has its own status and a message.
   const DisplayVerdict refusals[] = {DisplayVerdict::NoDisplay, DisplayVerdict::Xwayland,
                                      DisplayVerdict::NoXInput2};
