@@ -55,9 +55,7 @@ std::string SettingsDirectory(const std::string& configHome) { return configHome
 std::string SettingsFilePath(const std::string& configHome) {
   return SettingsDirectory(configHome) + "/tintora.conf";
 }
-std::string AutostartDirectory(const std::string& configHome) {
-  return configHome + "/autostart";
-}
+std::string AutostartDirectory(const std::string& configHome) { return configHome + "/autostart"; }
 std::string AutostartFilePath(const std::string& configHome) {
   return AutostartDirectory(configHome) + "/tintora.desktop";
 }

@@ -101,9 +101,8 @@ GdiFontMetrics GdiMetricsForCellHeight(const FontFileInfo& info, int cellHeight)
   return m;
 }
 
-PixelPoint SingleLineOrigin(const PixelRect& rect, int textWidth, int textHeight,
-                            HorizontalAlign align) {
-  PixelPoint origin{rect.left, 0};
+Point SingleLineOrigin(const Rect& rect, int textWidth, int textHeight, HorizontalAlign align) {
+  Point origin{rect.left, 0};
   if (align == HorizontalAlign::Centre) origin.x = (rect.left + rect.right - textWidth) / 2;
   if (align == HorizontalAlign::Right) origin.x = rect.right - textWidth;
   origin.y = rect.top + (rect.bottom - rect.top) / 2 - textHeight / 2;

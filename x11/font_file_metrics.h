@@ -13,11 +13,11 @@ namespace tintora {
 
 // The values of the font file that the metrics derive from, in font units.
 struct FontFileInfo {
-  int unitsPerEm;      // head.unitsPerEm
-  int winAscent;       // OS/2 usWinAscent (hhea ascender when both win values are 0)
-  int winDescent;      // OS/2 usWinDescent (minus hhea descender likewise)
-  int xAvgCharWidth;   // OS/2 xAvgCharWidth
-  int usWeightClass;   // OS/2 usWeightClass
+  int unitsPerEm;     // head.unitsPerEm
+  int winAscent;      // OS/2 usWinAscent (hhea ascender when both win values are 0)
+  int winDescent;     // OS/2 usWinDescent (minus hhea descender likewise)
+  int xAvgCharWidth;  // OS/2 xAvgCharWidth
+  int usWeightClass;  // OS/2 usWeightClass
 };
 
 // Reads the head, hhea and OS/2 tables, checking every offset against the
@@ -50,7 +50,6 @@ GdiFontMetrics GdiMetricsForCellHeight(const FontFileInfo& info, int cellHeight)
 // the top-left of the text's cell.
 enum class HorizontalAlign { Left, Centre, Right };
 
-PixelPoint SingleLineOrigin(const PixelRect& rect, int textWidth, int textHeight,
-                            HorizontalAlign align);
+Point SingleLineOrigin(const Rect& rect, int textWidth, int textHeight, HorizontalAlign align);
 
 }  // namespace tintora

@@ -77,15 +77,14 @@ GC CopyGc = nullptr;
 int SamplingPaused = 0;
 ColorRef SampleColor = 0;
 ColorRef LastColor = 0;
-ScreenRect ScreenBounds{0, 0, 0, 0};
+Rect ScreenBounds{0, 0, 0, 0};
 // The label on the screen, root coordinates, as the server last reported it.
-ScreenRect LabelRect{0, 0, 0, 0};
+Rect LabelRect{0, 0, 0, 0};
 
 struct Atoms {
-  Atom wmProtocols, wmDeleteWindow, netWmName, utf8String, netWmWindowType,
-      netWmWindowTypeUtility, netWmState, netWmStateAbove, netWmStateSkipTaskbar,
-      netWmStateSkipPager, netWmStateSticky, netWmDesktop, motifWmHints, netWmMoveResize, netWmUserTime, netWmPid,
-      resourceManager;
+  Atom wmProtocols, wmDeleteWindow, netWmName, utf8String, netWmWindowType, netWmWindowTypeUtility,
+      netWmState, netWmStateAbove, netWmStateSkipTaskbar, netWmStateSkipPager, netWmStateSticky,
+      netWmDesktop, motifWmHints, netWmMoveResize, netWmUserTime, netWmPid, resourceManager;
 };
 Atoms A{};
 
@@ -145,8 +144,7 @@ void CreateFont(const Face& face, int cellHeight, LabelFont* font) {
 // the width as DrawTextW measures it: the sum of the whole-pixel advances.
 constexpr std::size_t kMaxGlyphs = kLabelTextUnits;
 
-int LayoutText(const LabelFont& font, const Utf16Char* text, cairo_glyph_t* glyphs,
-               int* count) {
+int LayoutText(const LabelFont& font, const Utf16Char* text, cairo_glyph_t* glyphs, int* count) {
   std::uint32_t codePoints[kMaxGlyphs];
   const std::size_t n = CodePointsFromUtf16(text, codePoints, kMaxGlyphs);
   FT_Face ft = font.face->ft;
@@ -166,7 +164,7 @@ int LayoutText(const LabelFont& font, const Utf16Char* text, cairo_glyph_t* glyp
 }
 
 void DrawGlyphs(cairo_t* cr, const LabelFont& font, cairo_glyph_t* glyphs, int count,
-                PixelPoint cellOrigin) {
+                Point cellOrigin) {
   const double baseline = cellOrigin.y + font.metrics.ascent;
   for (int i = 0; i < count; ++i) {
     glyphs[i].x += cellOrigin.x;
@@ -207,7 +205,7 @@ void PaintLabel() {
       LayoutText(QualifierFont, QualifierText, qualifierGlyphs, &qualifierCount);
   const int nameHeight = NameFont.metrics.label.height;
   if (qualifierWidth == 0) {
-    const PixelPoint at =
+    const Point at =
         SingleLineOrigin(SingleTextRect(w, h), nameWidth, nameHeight, HorizontalAlign::Centre);
     DrawGlyphs(cr, NameFont, nameGlyphs, nameCount, at);
   } else {
@@ -216,7 +214,7 @@ void PaintLabel() {
     DrawGlyphs(cr, NameFont, nameGlyphs, nameCount,
                SingleLineOrigin(layout.name, nameWidth, nameHeight, HorizontalAlign::Right));
     // The qualifier is clipped to its rectangle, the name is not.
-    const PixelRect& q = layout.qualifier;
+    const Rect& q = layout.qualifier;
     cairo_save(cr);
     cairo_rectangle(cr, q.left, q.top, q.right - q.left, q.bottom - q.top);
     cairo_clip(cr);
@@ -242,9 +240,9 @@ void ReleaseBackBuffer() {
 
 void CreateBackBuffer() {
   ReleaseBackBuffer();
-  BackBuffer = XCreatePixmap(LabelDisplay, LabelWindow, static_cast<unsigned>(LabelWidth),
-                             static_cast<unsigned>(LabelHeightPx),
-                             static_cast<unsigned>(RootDepth));
+  BackBuffer =
+      XCreatePixmap(LabelDisplay, LabelWindow, static_cast<unsigned>(LabelWidth),
+                    static_cast<unsigned>(LabelHeightPx), static_cast<unsigned>(RootDepth));
   BackSurface =
       cairo_xlib_surface_create(LabelDisplay, BackBuffer, RootVisual, LabelWidth, LabelHeightPx);
   BackContext = cairo_create(BackSurface);
@@ -252,8 +250,9 @@ void CreateBackBuffer() {
 
 // Sizes and fonts for the current scale.
 void ApplyScale() {
-  LabelWidth = ScaleExtent(BaseWidth(BaseMetrics, kBorderWidth), UiScale);
-  LabelHeightPx = LabelHeight(BaseMetrics, UiScale);
+  const LabelSize size = LabelSizeAt(BaseMetrics, kBorderWidth, UiScale);
+  LabelWidth = size.width;
+  LabelHeightPx = size.height;
   if (LabelWidth < 3) LabelWidth = 3;
   if (LabelHeightPx < 3) LabelHeightPx = 3;
   CreateFont(BlackFace, LabelHeight(BaseMetrics, UiScale), &NameFont);
@@ -267,8 +266,8 @@ unsigned ReadXftDpi() {
   unsigned long after = 0;
   unsigned char* data = nullptr;
   unsigned dpi = kDefaultDpi;
-  if (XGetWindowProperty(LabelDisplay, Root, A.resourceManager, 0, 1 << 20, False, XA_STRING,
-                         &type, &format, &items, &after, &data) == Success &&
+  if (XGetWindowProperty(LabelDisplay, Root, A.resourceManager, 0, 1 << 20, False, XA_STRING, &type,
+                         &format, &items, &after, &data) == Success &&
       data != nullptr && format == 8) {
     const std::optional<unsigned> found =
         XftDpiFromResources(std::string(reinterpret_cast<const char*>(data), items));
@@ -307,13 +306,11 @@ void FollowScaleChange() {
 void RefreshScreenBounds() {
   XWindowAttributes root{};
   if (XGetWindowAttributes(LabelDisplay, Root, &root) != 0) {
-    ScreenBounds = ScreenRect{0, 0, root.width, root.height};
+    ScreenBounds = Rect{0, 0, root.width, root.height};
   }
 }
 
-void SetLabelOrigin(int x, int y) {
-  LabelRect = ScreenRect{x, y, x + LabelWidth, y + LabelHeightPx};
-}
+void SetLabelOrigin(int x, int y) { LabelRect = Rect{x, y, x + LabelWidth, y + LabelHeightPx}; }
 
 // The colour under (x, y): the 11 x 11 block around it, cut to the screen,
 // and its centre pixel. Nothing when the point is off the screen or the
@@ -321,19 +318,15 @@ void SetLabelOrigin(int x, int y) {
 std::optional<ColorRef> SampleColorAt(int x, int y) {
   const BlockCopy copy = ClipSampleBlock(x, y, ScreenBounds);
   if (!copy.centreOnScreen) return std::nullopt;
-  XImage* image = XGetImage(LabelDisplay, Root, copy.sourceX, copy.sourceY,
-                            static_cast<unsigned>(copy.width), static_cast<unsigned>(copy.height),
-                            AllPlanes, ZPixmap);
+  XImage* image =
+      XGetImage(LabelDisplay, Root, copy.sourceX, copy.sourceY, static_cast<unsigned>(copy.width),
+                static_cast<unsigned>(copy.height), AllPlanes, ZPixmap);
   if (image == nullptr) return std::nullopt;
   const unsigned long pixel =
       XGetPixel(image, kSampleBlockHalf - copy.destX, kSampleBlockHalf - copy.destY);
   XDestroyImage(image);
   return MakeColorRef(ChannelValue(pixel, RedChannel), ChannelValue(pixel, GreenChannel),
                       ChannelValue(pixel, BlueChannel));
-}
-
-bool PointInRect(const ScreenRect& r, int x, int y) {
-  return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
 void HandleRawEvent(XGenericEventCookie* cookie) {
@@ -365,7 +358,7 @@ void HandleRawEvent(XGenericEventCookie* cookie) {
       False) {
     return;
   }
-  if (PointInRect(LabelRect, x, y)) return;
+  if (Contains(LabelRect, Point{x, y})) return;
   if (ScreenBoundsNeedRefresh(ScreenBounds.right > 0, ScreenBounds, x, y)) RefreshScreenBounds();
   const std::optional<ColorRef> sample = SampleColorAt(x, y);
   if (!sample) return;
@@ -416,23 +409,12 @@ void InternAtoms() {
   constexpr int kCount = sizeof names / sizeof names[0];
   Atom atoms[kCount] = {};
   XInternAtoms(LabelDisplay, const_cast<char**>(names), kCount, False, atoms);
-  Atom* fields[kCount] = {&A.wmProtocols,
-                          &A.wmDeleteWindow,
-                          &A.netWmName,
-                          &A.utf8String,
-                          &A.netWmWindowType,
-                          &A.netWmWindowTypeUtility,
-                          &A.netWmState,
-                          &A.netWmStateAbove,
-                          &A.netWmStateSkipTaskbar,
-                          &A.netWmStateSkipPager,
-                          &A.netWmStateSticky,
-                          &A.netWmDesktop,
-                          &A.motifWmHints,
-                          &A.netWmMoveResize,
-                          &A.netWmUserTime,
-                          &A.netWmPid,
-                          &A.resourceManager};
+  Atom* fields[kCount] = {
+      &A.wmProtocols,           &A.wmDeleteWindow,         &A.netWmName,        &A.utf8String,
+      &A.netWmWindowType,       &A.netWmWindowTypeUtility, &A.netWmState,       &A.netWmStateAbove,
+      &A.netWmStateSkipTaskbar, &A.netWmStateSkipPager,    &A.netWmStateSticky, &A.netWmDesktop,
+      &A.motifWmHints,          &A.netWmMoveResize,        &A.netWmUserTime,    &A.netWmPid,
+      &A.resourceManager};
   for (int i = 0; i < kCount; ++i) *fields[i] = atoms[i];
 }
 
@@ -523,7 +505,8 @@ int CheckServer(Display* display) {
   const bool xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &event, &error) != False;
   const bool generic =
       XQueryExtension(display, "Generic Event Extension", &opcode, &event, &error) != False;
-  const bool xinput = XQueryExtension(display, "XInputExtension", &XiOpcode, &event, &error) != False;
+  const bool xinput =
+      XQueryExtension(display, "XInputExtension", &XiOpcode, &event, &error) != False;
   int major = 2;
   int minor = 2;  // 2.1 and later deliver raw events during other clients' grabs too
   if (xinput && XIQueryVersion(display, &major, &minor) != Success) major = 0;
@@ -552,10 +535,8 @@ bool CreateLabel(Display* display) {
   UiScale = UiScaleFromDpi(ReadXftDpi());
   ApplyScale();
 
-  const PixelRect screenRect{ScreenBounds.left, ScreenBounds.top, ScreenBounds.right,
-                             ScreenBounds.bottom};
   std::optional<SavedPosition> saved = RestoreWindowPosition();
-  if (saved && !SavedPositionVisible(saved->x, saved->y, LabelWidth, LabelHeightPx, screenRect)) {
+  if (saved && !SavedPositionVisible(saved->x, saved->y, LabelWidth, LabelHeightPx, ScreenBounds)) {
     saved.reset();
   }
   XSetWindowAttributes attributes{};
@@ -563,8 +544,8 @@ bool CreateLabel(Display* display) {
   attributes.event_mask = ExposureMask | ButtonPressMask | StructureNotifyMask;
   LabelWindow = XCreateWindow(display, Root, saved ? saved->x : 0, saved ? saved->y : 0,
                               static_cast<unsigned>(LabelWidth),
-                              static_cast<unsigned>(LabelHeightPx), 0, CopyFromParent,
-                              InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+                              static_cast<unsigned>(LabelHeightPx), 0, CopyFromParent, InputOutput,
+                              CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
   if (LabelWindow == 0) return false;
   SetLabelOrigin(saved ? saved->x : 0, saved ? saved->y : 0);
   SetWindowManagerHints(saved.has_value());
@@ -600,7 +581,7 @@ void HandleLabelEvent(XEvent* event) {
       break;
     case ConfigureNotify:
       if (event->xconfigure.window == Root) {
-        ScreenBounds = ScreenRect{0, 0, event->xconfigure.width, event->xconfigure.height};
+        ScreenBounds = Rect{0, 0, event->xconfigure.width, event->xconfigure.height};
       } else if (event->xconfigure.window == LabelWindow) {
         const SavedPosition at = CurrentLabelPosition(!event->xconfigure.send_event);
         // A synthetic notice from the window manager is in root coordinates.

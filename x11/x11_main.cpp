@@ -61,8 +61,8 @@ gboolean XSourceDispatch(GSource*, GSourceFunc, gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
-GSourceFuncs XSourceFuncs = {XSourcePrepare, XSourceCheck, XSourceDispatch, nullptr, nullptr,
-                             nullptr};
+GSourceFuncs XSourceFuncs = {XSourcePrepare, XSourceCheck, XSourceDispatch,
+                             nullptr,        nullptr,      nullptr};
 
 void AttachXSource() {
   GSource* source = g_source_new(&XSourceFuncs, sizeof(XSource));
@@ -135,8 +135,8 @@ int Main(int argc, char** argv) {
   }
   if (options.debug) SetDebugSink(DebugToStderr, nullptr);
 
-  const char* displayName = options.display.empty() ? std::getenv("DISPLAY")
-                                                    : options.display.c_str();
+  const char* displayName =
+      options.display.empty() ? std::getenv("DISPLAY") : options.display.c_str();
   const DisplayVerdict fromEnvironment =
       VerdictFromEnvironment(displayName, std::getenv("WAYLAND_DISPLAY"));
   if (fromEnvironment != DisplayVerdict::Usable) {

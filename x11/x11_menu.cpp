@@ -117,8 +117,8 @@ void ShowLabelMenu(int x, int y, Time time) {
   trigger->button.button = 3;
   gdk_event_set_device(trigger, gdk_seat_get_pointer(gdk_display_get_default_seat(display)));
   const GdkRectangle at{x, y, 1, 1};
-  gtk_menu_popup_at_rect(GTK_MENU(menu), root, &at, GDK_GRAVITY_NORTH_WEST,
-                         GDK_GRAVITY_NORTH_WEST, trigger);
+  gtk_menu_popup_at_rect(GTK_MENU(menu), root, &at, GDK_GRAVITY_NORTH_WEST, GDK_GRAVITY_NORTH_WEST,
+                         trigger);
   gdk_event_free(trigger);
 }
 

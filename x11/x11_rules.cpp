@@ -6,8 +6,8 @@ namespace tintora {
 
 Options ParseOptions(int argc, const char* const* argv, const char* debugVariable) {
   Options options;
-  options.debug = debugVariable != nullptr && debugVariable[0] != '\0' &&
-                  std::strcmp(debugVariable, "0") != 0;
+  options.debug =
+      debugVariable != nullptr && debugVariable[0] != '\0' && std::strcmp(debugVariable, "0") != 0;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -113,7 +113,7 @@ std::optional<unsigned> XftDpiFromResources(const std::string& resources) {
 }
 
 bool SavedPositionVisible(std::int32_t x, std::int32_t y, int width, int height,
-                          const PixelRect& screen) {
+                          const Rect& screen) {
   const std::int64_t right = static_cast<std::int64_t>(x) + width;
   const std::int64_t bottom = static_cast<std::int64_t>(y) + height;
   return x < screen.right && y < screen.bottom && right > screen.left && bottom > screen.top;

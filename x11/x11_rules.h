@@ -14,13 +14,13 @@
 namespace tintora {
 
 // Exit statuses of the X11 label.
-constexpr int kExitOk = 0;             // Exit, window close, SIGTERM, SIGHUP, SIGINT
-constexpr int kExitFailure = 1;        // the window, fonts or GTK could not be set up
-constexpr int kExitUsage = 2;          // unknown option
-constexpr int kExitNoDisplay = 3;      // no X display to open (e.g. Wayland without Xwayland)
-constexpr int kExitNoXInput2 = 4;      // the server has no XInput 2.0 or later
-constexpr int kExitXwayland = 5;       // Xwayland: the screen of Wayland windows cannot be read
-constexpr int kExitDisplayLost = 6;    // the connection to the X server was lost
+constexpr int kExitOk = 0;           // Exit, window close, SIGTERM, SIGHUP, SIGINT
+constexpr int kExitFailure = 1;      // the window, fonts or GTK could not be set up
+constexpr int kExitUsage = 2;        // unknown option
+constexpr int kExitNoDisplay = 3;    // no X display to open (e.g. Wayland without Xwayland)
+constexpr int kExitNoXInput2 = 4;    // the server has no XInput 2.0 or later
+constexpr int kExitXwayland = 5;     // Xwayland: the screen of Wayland windows cannot be read
+constexpr int kExitDisplayLost = 6;  // the connection to the X server was lost
 
 struct Options {
   bool help = false;
@@ -61,7 +61,7 @@ std::optional<unsigned> XftDpiFromResources(const std::string& resources);
 // show at least partly on the screen; a screen that shrank or a monitor that
 // went away would otherwise hide it.
 bool SavedPositionVisible(std::int32_t x, std::int32_t y, int width, int height,
-                          const PixelRect& screen);
+                          const Rect& screen);
 
 // UTF-16 text (terminated) to UTF-8, an unpaired surrogate as U+FFFD.
 std::string Utf8FromUtf16(const Utf16Char* text);

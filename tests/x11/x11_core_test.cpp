@@ -42,8 +42,8 @@ TEST(FontFileMetrics, BlackFaceMeasuresAsTheWindowsLabel) {
   };
   for (const Size s : {Size{96, 126, 20, 12, 7}, Size{144, 189, 31, 19, 11}}) {
     const float scale = UiScaleFromDpi(s.dpi);
-    EXPECT_EQ(ScaleExtent(BaseWidth(base.label, 1), scale), s.width) << s.dpi;
-    EXPECT_EQ(LabelHeight(base.label, scale), s.height) << s.dpi;
+    EXPECT_EQ(LabelSizeAt(base.label, 1, scale).width, s.width) << s.dpi;
+    EXPECT_EQ(LabelSizeAt(base.label, 1, scale).height, s.height) << s.dpi;
     EXPECT_EQ(PixelsPerEmForCellHeight(*info, LabelHeight(base.label, scale)), s.nameEm) << s.dpi;
     EXPECT_EQ(PixelsPerEmForCellHeight(*info, QualifierFontHeight(base.label, scale)),
               s.qualifierEm)
@@ -71,12 +71,12 @@ TEST(FontFileMetrics, ScalingRoundsLikeFreeType) {
 }
 
 TEST(FontFileMetrics, SingleLinePlacementAsDrawText) {
-  const PixelRect r{10, 0, 110, 17};
+  const Rect r{10, 0, 110, 17};
   EXPECT_EQ(SingleLineOrigin(r, 40, 20, HorizontalAlign::Centre).x, 40);
   EXPECT_EQ(SingleLineOrigin(r, 40, 20, HorizontalAlign::Right).x, 70);
   EXPECT_EQ(SingleLineOrigin(r, 40, 20, HorizontalAlign::Left).x, 10);
   EXPECT_EQ(SingleLineOrigin(r, 40, 20, HorizontalAlign::Left).y, -2);  // 8 - 10
-  EXPECT_EQ(SingleLineOrigin(PixelRect{0, 5, 9, 20}, 4, 7, HorizontalAlign::Left).y, 9);
+  EXPECT_EQ(SingleLineOrigin(Rect{0, 5, 9, 20}, 4, 7, HorizontalAlign::Left).y, 9);
 }
 
 // ---- Files of the desktop -----------------------------------------------
@@ -87,7 +87,7 @@ TEST(DesktopFiles, ConfigHomeFollowsTheBaseDirectoryRules) {
     const char* home;
     const char* expected;  // null: none
   } cases[] = {
-      {"/x/cfg", "/home/u", "/x/cfg"},   {"/x/cfg/", "/home/u", "/x/cfg"},
+      {"/x/cfg", "/home/u", "/x/cfg"},    {"/x/cfg/", "/home/u", "/x/cfg"},
       {"", "/home/u", "/home/u/.config"}, {"relative", "/home/u/", "/home/u/.config"},
       {nullptr, "/", "/.config"},         {nullptr, "", nullptr},
       {nullptr, nullptr, nullptr},
@@ -105,8 +105,8 @@ TEST(DesktopFiles, ConfigHomeFollowsTheBaseDirectoryRules) {
 }
 
 TEST(DesktopFiles, SettingsFileRoundTrips) {
-  for (const SavedPosition p : {SavedPosition{0, 0}, SavedPosition{-40, -6},
-                                SavedPosition{INT32_MIN, INT32_MAX}}) {
+  for (const SavedPosition p :
+       {SavedPosition{0, 0}, SavedPosition{-40, -6}, SavedPosition{INT32_MIN, INT32_MAX}}) {
     const std::optional<SavedPosition> back = ParseSettingsFile(FormatSettingsFile(p));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->x, p.x);
@@ -231,7 +231,7 @@ TEST(X11Rules, CommandLine) {
 }
 
 TEST(X11Rules, SavedPositionMustShowOnTheScreen) {
-  const PixelRect screen{0, 0, 1024, 768};
+  const Rect screen{0, 0, 1024, 768};
   EXPECT_TRUE(SavedPositionVisible(0, 0, 126, 20, screen));
   EXPECT_TRUE(SavedPositionVisible(-125, -19, 126, 20, screen));  // one pixel shows
   EXPECT_FALSE(SavedPositionVisible(-126, 0, 126, 20, screen));
@@ -244,8 +244,9 @@ TEST(X11Rules, Utf16Conversions) {
   EXPECT_EQ(Utf8FromUtf16(u"Grey 56%"), "Grey 56%");
   EXPECT_EQ(Utf8FromUtf16(u"\u00A9 \u20AC \U0001F600"), "\xC2\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
   const Utf16Char unpaired[] = {u'a', 0xD800, u'b', 0};
-  EXPECT_EQ(Utf8FromUtf16(unpaired), "a\xEF\xBF\xBD"
-                                     "b");
+  EXPECT_EQ(Utf8FromUtf16(unpaired),
+            "a\xEF\xBF\xBD"
+            "b");
   std::uint32_t points[3] = {};
   EXPECT_EQ(CodePointsFromUtf16(u"Pink", points, 3), 3u);  // bounded by the capacity
   EXPECT_EQ(points[2], static_cast<std::uint32_t>(u'n'));
