@@ -5,6 +5,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <cairo-ft.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
@@ -312,12 +315,76 @@ void RefreshScreenBounds() {
 
 void SetLabelOrigin(int x, int y) { LabelRect = Rect{x, y, x + LabelWidth, y + LabelHeightPx}; }
 
+// The 11 x 11 block in memory shared with the server, made once: a whole
+// block is read into it without any allocation. Null where the server
+// cannot share memory (a remote display).
+XImage* SharedBlock = nullptr;
+XShmSegmentInfo SharedBlockSegment{};
+
+bool ProbeFailed = false;
+int OnProbeError(Display*, XErrorEvent*) {
+  ProbeFailed = true;
+  return 0;
+}
+
+void CreateSharedBlock() {
+  if (XShmQueryExtension(LabelDisplay) == False) return;
+  XImage* image = XShmCreateImage(LabelDisplay, RootVisual, static_cast<unsigned>(RootDepth),
+                                  ZPixmap, nullptr, &SharedBlockSegment, kSampleBlockSide,
+                                  kSampleBlockSide);
+  if (image == nullptr) return;
+  const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * kSampleBlockSide;
+  SharedBlockSegment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+  if (SharedBlockSegment.shmid < 0) {
+    XDestroyImage(image);
+    return;
+  }
+  void* memory = shmat(SharedBlockSegment.shmid, nullptr, 0);
+  bool attached = memory != reinterpret_cast<void*>(-1);
+  if (attached) {
+    SharedBlockSegment.shmaddr = image->data = static_cast<char*>(memory);
+    SharedBlockSegment.readOnly = False;
+    // A server that cannot attach it (on another host) answers with an
+    // error, which here only means: no shared block.
+    ProbeFailed = false;
+    int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(OnProbeError);
+    attached = XShmAttach(LabelDisplay, &SharedBlockSegment) != False;
+    XSync(LabelDisplay, False);
+    attached = attached && !ProbeFailed;
+    XSetErrorHandler(previous);
+  }
+  // Marked for removal at once, so the segment goes with the process
+  // however it ends.
+  shmctl(SharedBlockSegment.shmid, IPC_RMID, nullptr);
+  if (!attached) {
+    if (memory != reinterpret_cast<void*>(-1)) shmdt(memory);
+    image->data = nullptr;
+    XDestroyImage(image);
+    return;
+  }
+  SharedBlock = image;
+}
+
+ColorRef ColorOfPixel(unsigned long pixel) {
+  return MakeColorRef(ChannelValue(pixel, RedChannel), ChannelValue(pixel, GreenChannel),
+                      ChannelValue(pixel, BlueChannel));
+}
+
 // The colour under (x, y): the 11 x 11 block around it, cut to the screen,
 // and its centre pixel. Nothing when the point is off the screen or the
 // server gives no image.
 std::optional<ColorRef> SampleColorAt(int x, int y) {
   const BlockCopy copy = ClipSampleBlock(x, y, ScreenBounds);
   if (!copy.centreOnScreen) return std::nullopt;
+  const bool whole = copy.width == kSampleBlockSide && copy.height == kSampleBlockSide;
+  if (whole && SharedBlock != nullptr) {
+    if (XShmGetImage(LabelDisplay, Root, SharedBlock, copy.sourceX, copy.sourceY, AllPlanes) ==
+        False) {
+      return std::nullopt;
+    }
+    return ColorOfPixel(XGetPixel(SharedBlock, kSampleBlockHalf, kSampleBlockHalf));
+  }
+  // At the screen's edges only the part on the screen can be read.
   XImage* image =
       XGetImage(LabelDisplay, Root, copy.sourceX, copy.sourceY, static_cast<unsigned>(copy.width),
                 static_cast<unsigned>(copy.height), AllPlanes, ZPixmap);
@@ -325,8 +392,7 @@ std::optional<ColorRef> SampleColorAt(int x, int y) {
   const unsigned long pixel =
       XGetPixel(image, kSampleBlockHalf - copy.destX, kSampleBlockHalf - copy.destY);
   XDestroyImage(image);
-  return MakeColorRef(ChannelValue(pixel, RedChannel), ChannelValue(pixel, GreenChannel),
-                      ChannelValue(pixel, BlueChannel));
+  return ColorOfPixel(pixel);
 }
 
 void HandleRawEvent(XGenericEventCookie* cookie) {
@@ -531,6 +597,7 @@ bool CreateLabel(Display* display) {
   BlueChannel = ChannelOf(RootVisual->blue_mask);
   InternAtoms();
   RefreshScreenBounds();
+  CreateSharedBlock();
 
   UiScale = UiScaleFromDpi(ReadXftDpi());
   ApplyScale();
@@ -622,6 +689,13 @@ SavedPosition CurrentLabelPosition(bool askServer) {
 
 void DestroyLabel() {
   ReleaseBackBuffer();
+  if (SharedBlock != nullptr) {
+    XShmDetach(LabelDisplay, &SharedBlockSegment);
+    shmdt(SharedBlockSegment.shmaddr);
+    SharedBlock->data = nullptr;
+    XDestroyImage(SharedBlock);
+    SharedBlock = nullptr;
+  }
   if (NameFont.scaled != nullptr) cairo_scaled_font_destroy(NameFont.scaled);
   if (QualifierFont.scaled != nullptr) cairo_scaled_font_destroy(QualifierFont.scaled);
   NameFont.scaled = QualifierFont.scaled = nullptr;
