@@ -1,27 +1,39 @@
 #!/usr/bin/env bash
-# The one run command: installs what is missing, builds tintora.exe (windows
-# preset) and starts it under Wine.
-#   - With a reachable $DISPLAY it runs there, in a 1024x768 Wine virtual desktop
+# The one run command: installs what is missing, builds the label and starts it.
+#
+# By default the native X11 label (build/native/x11/tintora):
+#   - with a reachable $DISPLAY it runs there, on your desktop, until you choose
+#     Exit in its right-click menu; its settings are yours (~/.config/tintora);
+#   - otherwise it runs on a private Xvfb display with the openbox window
+#     manager, over a few colour patches, saves a screenshot after a few seconds
+#     (build/native/run-screenshot.png) and stops what it started; its settings
+#     then live in build/native/run-home, never in your home directory.
+#
+# With --windows, tintora.exe (windows preset) under Wine:
+#   - with a reachable $DISPLAY it runs there, in a 1024x768 Wine virtual desktop
 #     window (under Wine, raw mouse input reaches a background program only inside
 #     a virtual desktop, and only while some window is in the foreground: a 1x1
 #     off-screen helper window sees to that). It runs until you choose Exit in its
 #     right-click menu.
 #   - Otherwise it runs on a private Xvfb display, saves a screenshot after a few
 #     seconds (build/windows/run-screenshot.png), and stops what it started.
-# Settings (position, startup entry) persist in the private prefix
-# build/windows/wineprefix-run, never in ~/.wine.
+#   Settings (position, startup entry) persist in the private prefix
+#   build/windows/wineprefix-run, never in ~/.wine.
 #
-# Usage: scripts/run.sh [--virtual] [--seconds N]
+# Usage: scripts/run.sh [--windows] [--virtual] [--seconds N]
+#   --windows     start tintora.exe under Wine instead of the native label
 #   --virtual     use the private Xvfb display even when $DISPLAY is reachable
 #   --seconds N   wait N seconds before the screenshot (default 5)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 repo=$(pwd)
 
+windows=0
 virtual=0
 seconds=5
 while [[ $# -gt 0 ]]; do
   case $1 in
+    --windows) windows=1; shift ;;
     --virtual) virtual=1; shift ;;
     --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
@@ -30,27 +42,85 @@ while [[ $# -gt 0 ]]; do
 done
 [[ $seconds =~ ^[0-9]+$ ]] || { echo "run: --seconds needs a whole number" >&2; exit 2; }
 
-bash scripts/setup.sh
-build=$repo/build/windows
-if [[ -f $build/CMakeCache.txt ]] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$repo" "$build/CMakeCache.txt"; then
-  rm -rf "$build" # written for another checkout
-fi
-cmake --preset windows >/dev/null
-if ! ninja -C "$build" -t targets all 2>/dev/null | grep -q '^tintora:'; then
-  echo "run: this checkout has no tintora.exe yet (the target 'tintora' in ui/ is not there);" >&2
-  echo "run: nothing to start. The other Windows programs build with: cmake --build --preset windows" >&2
-  exit 1
-fi
-cmake --build --preset windows --target tintora -j 2
-exe=$build/ui/tintora.exe
-[[ -f $exe ]] || exe=$(find "$build" -name tintora.exe -not -path '*/wineprefix*' | head -n 1)
-[[ -f $exe ]] || { echo "run: tintora.exe was built but not found under $build" >&2; exit 1; }
+display_reachable() { [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; }
 
-export TINTORA_BUILD_DIR=$build
-export TINTORA_WINEPREFIX=$build/wineprefix-run
-export TINTORA_KEEP_REGISTRY=1 # the user's saved settings stay from run to run
+# ---- The native X11 label -------------------------------------------------
 
-if [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
+build_native() {
+  native=$repo/build/native
+  if [[ -f $native/CMakeCache.txt ]] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$repo" "$native/CMakeCache.txt"; then
+    rm -rf "$native" # written for another checkout
+  fi
+  cmake --preset native >/dev/null
+  cmake --build --preset native --target tintora -j 2
+  label=$native/x11/tintora
+  [[ -x $label ]] || { echo "run: the native label was not built (X11, GTK 3 and cairo are needed: scripts/setup.sh)" >&2; exit 1; }
+}
+
+run_native_on_display() {
+  echo "run: starting $label on $DISPLAY (settings in ${XDG_CONFIG_HOME:-$HOME/.config}/tintora)"
+  rc=0
+  "$label" || rc=$?
+  echo "run: tintora ended (exit status $rc)"
+  exit "$rc"
+}
+
+run_native_virtual() {
+  local state=$native/run-session/state shot=$native/run-screenshot.png label_pid=''
+  bash scripts/x11-desktop.sh start "$state" >/dev/null
+  # shellcheck disable=SC2064 # the paths are fixed now
+  trap "bash scripts/x11-desktop.sh stop '$state' >/dev/null 2>&1 || true" EXIT
+  DISPLAY=$(sed -n 's/^DISPLAY=//p' "$state")
+  export DISPLAY
+  # Colour patches on the desktop, for the label to name.
+  convert -size 1024x768 xc:'#808080' -fill '#ff8000' -draw 'rectangle 380,300 520,440' \
+    -fill '#64646e' -draw 'rectangle 540,300 680,440' "$native/run-desktop.ppm"
+  display -window root "$native/run-desktop.ppm" || true
+  local home=$native/run-home
+  mkdir -p "$home/.config/tintora"
+  [[ -f $home/.config/tintora/tintora.conf ]] || printf '[Label]\nX=400\nY=240\n' >"$home/.config/tintora/tintora.conf"
+  echo "run: starting $label on the private display $DISPLAY"
+  HOME=$home XDG_CONFIG_HOME=$home/.config NO_AT_BRIDGE=1 "$label" </dev/null >"$native/run-output.log" 2>&1 &
+  label_pid=$!
+  for ((i = 0; i < 150; i++)); do
+    xwininfo -root -tree 2>/dev/null | grep -q '"Tintora": ("tintora" "Tintora")' && break
+    sleep 0.1
+  done
+  # Over the orange patch: an absolute move (which makes no raw event), then
+  # one pixel there and back, which the label follows.
+  xdotool mousemove 450 370 mousemove_relative -- 1 0 mousemove_relative -- -1 0 2>/dev/null || true
+  sleep "$seconds"
+  import -window root "$shot"
+  echo "run: screenshot saved to $shot"
+  echo "run: stopping the label and the private display"
+  kill "$label_pid" 2>/dev/null || true
+  wait "$label_pid" 2>/dev/null || true
+}
+
+# ---- tintora.exe under Wine (--windows) -------------------------------------
+
+build_windows() {
+  build=$repo/build/windows
+  if [[ -f $build/CMakeCache.txt ]] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$repo" "$build/CMakeCache.txt"; then
+    rm -rf "$build" # written for another checkout
+  fi
+  cmake --preset windows >/dev/null
+  if ! ninja -C "$build" -t targets all 2>/dev/null | grep -q '^tintora:'; then
+    echo "run: this checkout has no tintora.exe yet (the target 'tintora' in ui/ is not there);" >&2
+    echo "run: nothing to start. The other Windows programs build with: cmake --build --preset windows" >&2
+    exit 1
+  fi
+  cmake --build --preset windows --target tintora -j 2
+  exe=$build/ui/tintora.exe
+  [[ -f $exe ]] || exe=$(find "$build" -name tintora.exe -not -path '*/wineprefix*' | head -n 1)
+  [[ -f $exe ]] || { echo "run: tintora.exe was built but not found under $build" >&2; exit 1; }
+
+  export TINTORA_BUILD_DIR=$build
+  export TINTORA_WINEPREFIX=$build/wineprefix-run
+  export TINTORA_KEEP_REGISTRY=1 # the user's saved settings stay from run to run
+}
+
+run_windows_on_display() {
   # shellcheck source=lib/wine-session.sh
   source scripts/lib/wine-session.sh
   ws_resolve_paths
@@ -69,35 +139,46 @@ if [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
   [[ -z $WS_KEEPER_PID ]] || kill "$WS_KEEPER_PID" 2>/dev/null || true
   echo "run: tintora.exe ended (exit code $rc)"
   exit "$rc"
-fi
+}
 
-# A private display: start a session, start the program, take a picture, stop.
-# The program is started directly rather than through wine-run.sh: stopping the
-# session ends it, where a runner would make the stop wait for it to finish.
-bash scripts/wine-desktop.sh start >/dev/null
-trap 'bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true' EXIT
-# shellcheck source=lib/wine-session.sh
-source scripts/lib/wine-session.sh
-ws_resolve_paths
-ws_export_state
-display=$DISPLAY
-echo "run: starting $exe on the private display $display"
-"$WINE" "$exe" </dev/null >"$build/run-output.log" 2>&1 &
-for ((i = 0; i < 150; i++)); do
-  xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"' && break
-  sleep 0.1
-done
-if ! xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"'; then
-  echo "run: no Tintora window appeared within 15 s (output: $build/run-output.log)" >&2
+run_windows_virtual() {
+  # A private display: start a session, start the program, take a picture, stop.
+  # The program is started directly rather than through wine-run.sh: stopping the
+  # session ends it, where a runner would make the stop wait for it to finish.
+  bash scripts/wine-desktop.sh start >/dev/null
+  trap 'bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true' EXIT
+  # shellcheck source=lib/wine-session.sh
+  source scripts/lib/wine-session.sh
+  ws_resolve_paths
+  ws_export_state
+  display=$DISPLAY
+  echo "run: starting $exe on the private display $display"
+  "$WINE" "$exe" </dev/null >"$build/run-output.log" 2>&1 &
+  for ((i = 0; i < 150; i++)); do
+    xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"' && break
+    sleep 0.1
+  done
+  if ! xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"'; then
+    echo "run: no Tintora window appeared within 15 s (output: $build/run-output.log)" >&2
+  fi
+  # A few pointer moves over the desktop, so the label shows a sampled colour.
+  for xy in "600 400" "610 405" "620 410"; do
+    # shellcheck disable=SC2086
+    DISPLAY=$display xdotool mousemove $xy 2>/dev/null || true
+    sleep 0.2
+  done
+  sleep "$seconds"
+  shot=$build/run-screenshot.png
+  DISPLAY=$display bash scripts/wine-screenshot.sh "$shot"
+  echo "run: screenshot saved to $shot"
+  echo "run: stopping the program and the private display"
+}
+
+bash scripts/setup.sh
+if [[ $windows == 1 ]]; then
+  build_windows
+  if display_reachable; then run_windows_on_display; else run_windows_virtual; fi
+else
+  build_native
+  if display_reachable; then run_native_on_display; else run_native_virtual; fi
 fi
-# A few pointer moves over the desktop, so the label shows a sampled colour.
-for xy in "600 400" "610 405" "620 410"; do
-  # shellcheck disable=SC2086
-  DISPLAY=$display xdotool mousemove $xy 2>/dev/null || true
-  sleep 0.2
-done
-sleep "$seconds"
-shot=$build/run-screenshot.png
-DISPLAY=$display bash scripts/wine-screenshot.sh "$shot"
-echo "run: screenshot saved to $shot"
-echo "run: stopping the program and the private display"
