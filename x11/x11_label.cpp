@@ -329,9 +329,9 @@ int OnProbeError(Display*, XErrorEvent*) {
 
 void CreateSharedBlock() {
   if (XShmQueryExtension(LabelDisplay) == False) return;
-  XImage* image = XShmCreateImage(LabelDisplay, RootVisual, static_cast<unsigned>(RootDepth),
-                                  ZPixmap, nullptr, &SharedBlockSegment, kSampleBlockSide,
-                                  kSampleBlockSide);
+  XImage* image =
+      XShmCreateImage(LabelDisplay, RootVisual, static_cast<unsigned>(RootDepth), ZPixmap, nullptr,
+                      &SharedBlockSegment, kSampleBlockSide, kSampleBlockSide);
   if (image == nullptr) return;
   const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * kSampleBlockSide;
   SharedBlockSegment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
@@ -704,6 +704,18 @@ void DestroyLabel() {
   if (LabelWindow != 0) XDestroyWindow(LabelDisplay, LabelWindow);
   LabelWindow = 0;
   XFlush(LabelDisplay);
+  ReleaseLabelFonts();
+}
+
+void ReleaseLabelFonts() {
+  for (Face* face : {&BlackFace, &BoldFace}) {
+    if (face->cairo != nullptr) cairo_font_face_destroy(face->cairo);
+    if (face->ft != nullptr) FT_Done_Face(face->ft);
+    face->cairo = nullptr;
+    face->ft = nullptr;
+  }
+  if (FreeType != nullptr) FT_Done_FreeType(FreeType);
+  FreeType = nullptr;
 }
 
 }  // namespace tintora

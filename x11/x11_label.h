@@ -50,6 +50,9 @@ SavedPosition CurrentLabelPosition(bool askServer);
 // Releases the window, fonts and surfaces.
 void DestroyLabel();
 
+// Releases the faces and FreeType (also when start-up stops before the window).
+void ReleaseLabelFonts();
+
 // ---- x11_menu.cpp ----
 
 // The right-click menu at a screen point; `time` is the press's.

@@ -155,6 +155,7 @@ int Main(int argc, char** argv) {
   }
   if (!LoadLabelFonts()) {
     std::fprintf(stderr, "tintora: the embedded fonts cannot be read\n");
+    ReleaseLabelFonts();
     XCloseDisplay(display);
     return kExitFailure;
   }
@@ -168,6 +169,7 @@ int Main(int argc, char** argv) {
   char** gtkArgv = gtkArgvStore;
   if (!gtk_init_check(&gtkArgc, &gtkArgv)) {
     std::fprintf(stderr, "tintora: GTK cannot use the display \"%s\"\n", displayName);
+    ReleaseLabelFonts();
     XCloseDisplay(display);
     return kExitFailure;
   }
@@ -179,6 +181,7 @@ int Main(int argc, char** argv) {
 
   if (!CreateLabel(display)) {
     std::fprintf(stderr, "tintora: the label window cannot be created\n");
+    DestroyLabel();
     XCloseDisplay(display);
     return kExitFailure;
   }
@@ -192,6 +195,7 @@ int Main(int argc, char** argv) {
   MainLoop = nullptr;
   DestroyLabel();
   XCloseDisplay(display);
+  gdk_display_close(gdk_display_get_default());
   return ExitStatus;
 }
 

@@ -113,7 +113,10 @@ class Context:
         self.home = tempfile.mkdtemp(prefix="home-%s-" % name, dir=self.artifacts)
         self.config = os.path.join(self.home, ".config")
         self.env = dict(os.environ, DISPLAY=self.display, HOME=self.home, XDG_CONFIG_HOME=self.config,
-                        NO_AT_BRIDGE="1", GTK_THEME="Adwaita")
+                        NO_AT_BRIDGE="1", GTK_THEME="Adwaita",
+                        LSAN_OPTIONS="suppressions=" + os.path.join(REPO, "tests", "x11", "lsan.supp"),
+                        ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"),
+                                                            "fast_unwind_on_malloc=0"])))
         self.env.pop("WAYLAND_DISPLAY", None)
         self.screen = Screen(self.display)
         self.runs = []
@@ -410,9 +413,19 @@ def scenario_above(ctx):
           "the raised window covers the label (it shows %s)" % (shot.pixel(info["rect"][0] + 1, info["rect"][1] + 1),))
 
 
+def menu_window(ctx, at):
+    """GTK's popup (a window of the label's class, not its own) at the point."""
+    for line in ctx.x("xwininfo", "-root", "-children").stdout.splitlines():
+        match = re.match(r'\s*0x[0-9a-f]+ "tintora": \("tintora" "Tintora"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', line)
+        if match and (int(match.group(3)), int(match.group(4))) == tuple(at) and int(match.group(1)) > 20:
+            return True
+    return False
+
+
 def open_menu(ctx, at):
     ctx.xdotool("mousemove", at[0], at[1], "mousedown", "3", "mouseup", "3")
-    time.sleep(0.6)
+    wait_until(lambda: menu_window(ctx, at), 15, what="the menu at %s" % (at,))
+    time.sleep(0.3)
     shot = ctx.screen.grab(at[0], at[1], 260, 140)
     words = ocr_words(shot)
     rows = {}
