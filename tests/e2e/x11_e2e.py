@@ -156,8 +156,14 @@ class Context:
         for line in tree.splitlines():
             match = LABEL_LINE.match(line)
             if match:
-                wid, w, h, _, _, ax, ay = match.groups()
-                return {"id": wid, "rect": (int(ax), int(ay), int(ax) + int(w), int(ay) + int(h))}
+                # Only once it shows: before the window manager has placed
+                # it, the window waits unmapped where it was created.
+                info = self.x("xwininfo", "-id", match.group(1), check_rc=False).stdout
+                if "Map State: IsViewable" not in info:
+                    return None
+                x, y, w, h = (int(re.search(field + r":\s+(-?\d+)", info).group(1))
+                              for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+                return {"id": match.group(1), "rect": (x, y, x + w, y + h)}
         return None
 
     def start(self, log_name, **kwargs):
@@ -497,6 +503,28 @@ def scenario_menu(ctx):
     time.sleep(0.3)
     with open(entry) as handle:
         check("/elsewhere/tintora" in handle.read(), "the entry changed by itself")
+    choose(ctx, open_menu(ctx, at), "Exit")
+    check(run.wait_exit() == 0, "exit status %s" % run.exit_code)
+
+    # The entry cannot be written (a file where its folder should be): the
+    # check mark follows the choice all the same; a restart shows the truth.
+    os.remove(entry)
+    os.rmdir(os.path.dirname(entry))
+    with open(os.path.dirname(entry), "w") as handle:
+        handle.write("not a folder")
+    run = ctx.start("menu-3.log")
+    run.window()
+    choose(ctx, open_menu(ctx, at), "Launch on startup")
+    time.sleep(0.5)
+    stuck = open_menu(ctx, at)
+    check(stuck["dark"] > unchecked["dark"] + 4, "after a failed write the check mark does not follow the choice")
+    choose(ctx, stuck, "Exit")
+    check(run.wait_exit() == 0, "exit status %s" % run.exit_code)
+    run = ctx.start("menu-4.log")
+    run.window()
+    after = open_menu(ctx, at)
+    check(after["dark"] <= unchecked["dark"] + 4, "after a restart the check mark shows an entry that is not there")
+    ctx.xdotool("key", "Escape")
 
 
 def scenario_about(ctx):
@@ -508,10 +536,9 @@ def scenario_about(ctx):
     choose(ctx, open_menu(ctx, (info["rect"][0] + 7, info["rect"][1] + 5)), "About")
     wid = wait_until(lambda: ctx.x("xdotool", "search", "--name", "^About$", check_rc=False).stdout.split(), 10,
                      what="the About box")[-1]
-    geometry = ctx.x("xdotool", "getwindowgeometry", wid).stdout
-    pos = re.search(r"Position: (-?\d+),(-?\d+)", geometry)
-    size = re.search(r"Geometry: (\d+)x(\d+)", geometry)
-    x, y, w, h = int(pos.group(1)), int(pos.group(2)), int(size.group(1)), int(size.group(2))
+    geometry = ctx.x("xwininfo", "-id", wid).stdout
+    x, y, w, h = (int(re.search(field + r":\s+(-?\d+)", geometry).group(1))
+                  for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
     time.sleep(0.3)
     shot = ctx.screen.grab(x, y, w, h)
     ctx.save(shot, "x11-about")
@@ -558,6 +585,27 @@ def scenario_exit(ctx):
     run = ctx.start("exit-restart.log")
     check(run.window()["rect"][:2] == moved["rect"][:2], "restarted elsewhere than saved")
     print("  dragged to %s, saved and restored" % (moved["rect"][:2],))
+
+
+def scenario_restore(ctx):
+    """Saved positions: negative ones restore; a half-written, malformed or
+    wholly off-screen one is ignored (the window manager places the label)
+    and rewritten whole at the end."""
+    ctx.paint([])
+    run = ctx.start("restore-default.log")
+    default = run.window()["rect"][:2]
+    run.stop()
+    for text, expected in (("[Label]\nX=-40\nY=-6\n", (-40, -6)), ("[Label]\nX=412\nY=333\n", (412, 333)),
+                           ("[Label]\nX=412\n", default), ("[Label]\nX=4x2\nY=3\n", default),
+                           ("\x00\xff garbage", default), ("[Label]\nX=5000\nY=5000\n", default)):
+        ctx.write_settings(text)
+        run = ctx.start("restore.log")
+        at = run.window()["rect"][:2]
+        check(at == expected, "with %r the label started at %s, expected %s" % (text, at, expected))
+        run.process.send_signal(signal.SIGTERM)
+        check(run.wait_exit() == 0, "exit status %s" % run.exit_code)
+        check(ctx.saved_position() == at, "with %r saved %r at the end" % (text, ctx.settings()))
+        print("  %r: started at %s, saved whole" % (text, at))
 
 
 def scenario_close(ctx):
@@ -655,6 +703,7 @@ SCENARIOS = {
     "menu": scenario_menu,
     "about": scenario_about,
     "exit": scenario_exit,
+    "restore": scenario_restore,
     "close": scenario_close,
     "signals": scenario_signals,
     "display_lost": scenario_display_lost,
