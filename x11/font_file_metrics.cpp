@@ -79,7 +79,7 @@ int PixelsPerEmForCellHeight(const FontFileInfo& info, int cellHeight) {
   return static_cast<int>(ppem);
 }
 
-int ScaleFontUnits(int units, int unitsPerEm, int pixelsPerEm) {
+int ScaleAdvance(int units, int unitsPerEm, int pixelsPerEm) {
   // FT_DivFix(ppem << 6, upem): the 16.16 factor from font units to 26.6.
   const std::int64_t scale =
       DivRound(static_cast<std::int64_t>(pixelsPerEm) * 64 * 65536, unitsPerEm);
@@ -88,16 +88,21 @@ int ScaleFontUnits(int units, int unitsPerEm, int pixelsPerEm) {
   return static_cast<int>(FloorDiv64(scaled + 32));
 }
 
+int ScaleMetric(int units, int unitsPerEm, int pixelsPerEm) {
+  const std::int64_t scale = DivRound(static_cast<std::int64_t>(pixelsPerEm) * 65536, unitsPerEm);
+  return static_cast<int>(DivRound(static_cast<std::int64_t>(units) * scale, 65536));
+}
+
 GdiFontMetrics GdiMetricsForCellHeight(const FontFileInfo& info, int cellHeight) {
   GdiFontMetrics m{};
   m.pixelsPerEm = PixelsPerEmForCellHeight(info, cellHeight);
   const int upem = info.unitsPerEm;
-  m.ascent = ScaleFontUnits(info.winAscent, upem, m.pixelsPerEm);
-  m.label.descent = ScaleFontUnits(info.winDescent, upem, m.pixelsPerEm);
+  m.ascent = ScaleMetric(info.winAscent, upem, m.pixelsPerEm);
+  m.label.descent = ScaleMetric(info.winDescent, upem, m.pixelsPerEm);
   m.label.height = m.ascent + m.label.descent;
   m.label.internalLeading =
-      ScaleFontUnits(info.winAscent + info.winDescent - upem, upem, m.pixelsPerEm);
-  m.label.aveCharWidth = ScaleFontUnits(info.xAvgCharWidth, upem, m.pixelsPerEm);
+      ScaleMetric(info.winAscent + info.winDescent - upem, upem, m.pixelsPerEm);
+  m.label.aveCharWidth = ScaleMetric(info.xAvgCharWidth, upem, m.pixelsPerEm);
   return m;
 }
 

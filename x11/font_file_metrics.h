@@ -32,9 +32,15 @@ constexpr int kDefaultCellHeight = 16;
 // the cell, one less when rounding would overflow it.
 int PixelsPerEmForCellHeight(const FontFileInfo& info, int cellHeight);
 
-// A length in font units at the given pixels per em, rounded to whole pixels
-// as FreeType's 16.16 scaling and 26.6 rounding do (advances, ascent).
-int ScaleFontUnits(int units, int unitsPerEm, int pixelsPerEm);
+// A glyph advance in font units at the given pixels per em, in whole pixels
+// as a hinted glyph has it: FreeType's 16.16 scale to 26.6, then rounded.
+int ScaleAdvance(int units, int unitsPerEm, int pixelsPerEm);
+
+// A face metric (ascent, descent, leading, average width) in font units at
+// the given pixels per em, as GDI's TEXTMETRIC has it: a 16.16 pixels-per-
+// unit factor, itself rounded, times the units, rounded to whole pixels. At
+// 25 pixels per em a descent of 520 units of 2000 (6.5 pixels) is 6.
+int ScaleMetric(int units, int unitsPerEm, int pixelsPerEm);
 
 // The TEXTMETRIC fields the label uses, plus the ascent, for a font asked
 // for by cell height.

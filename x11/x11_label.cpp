@@ -159,8 +159,8 @@ int LayoutText(const LabelFont& font, const Utf16Char* text, cairo_glyph_t* glyp
     glyphs[i].index = glyph;
     glyphs[i].x = x;
     glyphs[i].y = 0;
-    x += ScaleFontUnits(static_cast<int>(advance), font.face->info.unitsPerEm,
-                        font.metrics.pixelsPerEm);
+    x += ScaleAdvance(static_cast<int>(advance), font.face->info.unitsPerEm,
+                      font.metrics.pixelsPerEm);
   }
   *count = static_cast<int>(n);
   return x;

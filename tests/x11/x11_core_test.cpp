@@ -62,12 +62,17 @@ TEST(FontFileMetrics, DamagedFilesGiveNothing) {
   EXPECT_FALSE(ReadFontFileInfo(nullptr, 0));
 }
 
-TEST(FontFileMetrics, ScalingRoundsLikeFreeType) {
-  EXPECT_EQ(ScaleFontUnits(2758, 2000, 10), 14);  // 13.79
-  EXPECT_EQ(ScaleFontUnits(520, 2000, 10), 3);    // 2.6
-  EXPECT_EQ(ScaleFontUnits(1000, 2000, 11), 6);   // 5.5 rounds up
-  EXPECT_EQ(ScaleFontUnits(-440, 2000, 10), -2);  // -2.2
-  EXPECT_EQ(ScaleFontUnits(0, 2000, 12), 0);
+TEST(FontFileMetrics, ScalingRoundsAsGdiAndFreeTypeDo) {
+  EXPECT_EQ(ScaleAdvance(1000, 2000, 11), 6);   // 5.5 rounds up
+  EXPECT_EQ(ScaleAdvance(-440, 2000, 10), -2);  // -2.2
+  EXPECT_EQ(ScaleAdvance(520, 2000, 25), 7);    // 6.5
+  EXPECT_EQ(ScaleAdvance(0, 2000, 12), 0);
+  EXPECT_EQ(ScaleMetric(2758, 2000, 10), 14);  // 13.79
+  EXPECT_EQ(ScaleMetric(520, 2000, 10), 3);    // 2.6
+  // 25 / 2000 as a 16.16 factor is 819 / 65536, a little less than 0.0125:
+  // GDI measures this face's descent at 6, its ascent at 34.
+  EXPECT_EQ(ScaleMetric(520, 2000, 25), 6);
+  EXPECT_EQ(ScaleMetric(2758, 2000, 25), 34);
 }
 
 TEST(FontFileMetrics, SingleLinePlacementAsDrawText) {
