@@ -67,7 +67,75 @@ std::optional<FontFileInfo> ReadFontFileInfo(const unsigned char* data, std::siz
     info.winDescent = -ReadS16(hhea->data + 6);
   }
   if (info.unitsPerEm < 16 || info.winAscent + info.winDescent <= 0) return std::nullopt;
+  info.numberOfHMetrics = static_cast<int>(ReadU16(hhea->data + 34));
+  if (const auto hmtx = FindTable(data, size, "hmtx", 4)) {
+    info.hmtx = static_cast<std::size_t>(hmtx->data - data);
+    info.hmtxLength = hmtx->length;
+  }
+  // The Windows Unicode BMP subtable, else a Unicode one, in format 4.
+  if (const auto cmap = FindTable(data, size, "cmap", 4)) {
+    const std::size_t count = ReadU16(cmap->data + 2);
+    for (std::size_t i = 0; i < count && 4 + i * 8 + 8 <= cmap->length; ++i) {
+      const unsigned char* record = cmap->data + 4 + i * 8;
+      const std::uint32_t platform = ReadU16(record);
+      const std::uint32_t encoding = ReadU16(record + 2);
+      const std::size_t offset = ReadU32(record + 4);
+      if (!((platform == 3 && encoding == 1) || platform == 0)) continue;
+      if (offset > cmap->length || cmap->length - offset < 14) continue;
+      if (ReadU16(cmap->data + offset) != 4) continue;
+      const std::size_t length = ReadU16(cmap->data + offset + 2);
+      if (length < 14 || length > cmap->length - offset) continue;
+      info.cmapSubtable = static_cast<std::size_t>(cmap->data - data) + offset;
+      info.cmapLength = length;
+      if (platform == 3) break;
+    }
+  }
   return info;
+}
+
+unsigned GlyphIndex(const unsigned char* data, const FontFileInfo& info, std::uint32_t codePoint) {
+  if (info.cmapSubtable == 0 || codePoint > 0xFFFF) return 0;
+  const unsigned char* table = data + info.cmapSubtable;
+  const std::size_t segments = ReadU16(table + 6) / 2;
+  // endCode[n], a pad, startCode[n], idDelta[n], idRangeOffset[n], glyphs.
+  const std::size_t ends = 14;
+  const std::size_t starts = ends + segments * 2 + 2;
+  const std::size_t deltas = starts + segments * 2;
+  const std::size_t ranges = deltas + segments * 2;
+  if (ranges + segments * 2 > info.cmapLength) return 0;
+  for (std::size_t i = 0; i < segments; ++i) {
+    if (codePoint > ReadU16(table + ends + i * 2)) continue;
+    const std::uint32_t start = ReadU16(table + starts + i * 2);
+    if (codePoint < start) return 0;
+    const std::uint32_t delta = ReadU16(table + deltas + i * 2);
+    const std::size_t rangeAt = ranges + i * 2;
+    const std::uint32_t range = ReadU16(table + rangeAt);
+    if (range == 0) return (codePoint + delta) & 0xFFFFu;
+    const std::size_t glyphAt = rangeAt + range + (codePoint - start) * 2;
+    if (glyphAt + 2 > info.cmapLength) return 0;
+    const std::uint32_t glyph = ReadU16(table + glyphAt);
+    return glyph == 0 ? 0 : (glyph + delta) & 0xFFFFu;
+  }
+  return 0;
+}
+
+int AdvanceUnits(const unsigned char* data, const FontFileInfo& info, unsigned glyph) {
+  if (info.hmtx == 0 || info.numberOfHMetrics <= 0) return 0;
+  // Glyphs past the last full metric share its advance.
+  const std::size_t last = static_cast<std::size_t>(info.numberOfHMetrics) - 1;
+  const std::size_t index = glyph < last ? glyph : last;
+  if (index * 4 + 2 > info.hmtxLength) return 0;
+  return static_cast<int>(ReadU16(data + info.hmtx + index * 4));
+}
+
+int TextWidth(const unsigned char* data, const FontFileInfo& info, int pixelsPerEm,
+              const std::uint32_t* codePoints, std::size_t count) {
+  int width = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int units = AdvanceUnits(data, info, GlyphIndex(data, info, codePoints[i]));
+    width += ScaleAdvance(units, info.unitsPerEm, pixelsPerEm);
+  }
+  return width;
 }
 
 int PixelsPerEmForCellHeight(const FontFileInfo& info, int cellHeight) {

@@ -18,11 +18,23 @@ struct FontFileInfo {
   int winDescent;     // OS/2 usWinDescent (minus hhea descender likewise)
   int xAvgCharWidth;  // OS/2 xAvgCharWidth
   int usWeightClass;  // OS/2 usWeightClass
+  // Where the glyphs' tables lie in the file (checked to be inside it).
+  std::size_t cmapSubtable;  // the Unicode BMP subtable (format 4); 0: none
+  std::size_t cmapLength;
+  std::size_t hmtx;  // horizontal metrics; 0: none
+  std::size_t hmtxLength;
+  int numberOfHMetrics;  // hhea.numberOfHMetrics
 };
 
 // Reads the head, hhea and OS/2 tables, checking every offset against the
 // buffer. Nothing for a truncated or malformed file or a zero em size.
 std::optional<FontFileInfo> ReadFontFileInfo(const unsigned char* data, std::size_t size);
+
+// The glyph of a character (0, the missing glyph, when the face has none)
+// and its advance in font units, from the cmap and hmtx tables of the file
+// that `info` was read from.
+unsigned GlyphIndex(const unsigned char* data, const FontFileInfo& info, std::uint32_t codePoint);
+int AdvanceUnits(const unsigned char* data, const FontFileInfo& info, unsigned glyph);
 
 // The default cell height GDI gives a font asked for with height 0.
 constexpr int kDefaultCellHeight = 16;
@@ -51,6 +63,11 @@ struct GdiFontMetrics {
 };
 
 GdiFontMetrics GdiMetricsForCellHeight(const FontFileInfo& info, int cellHeight);
+
+// A text's width as DrawTextW measures it: the sum of the glyphs' whole-
+// pixel advances, without kerning.
+int TextWidth(const unsigned char* data, const FontFileInfo& info, int pixelsPerEm,
+              const std::uint32_t* codePoints, std::size_t count);
 
 // Where DrawTextW puts a single line of the given extent in a rectangle:
 // the top-left of the text's cell.

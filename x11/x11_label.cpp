@@ -13,7 +13,6 @@
 #include <cairo.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include FT_ADVANCES_H
 
 #include <cstdio>
 #include <cstring>
@@ -51,6 +50,7 @@ struct Channel {
 Channel RedChannel, GreenChannel, BlueChannel;
 
 struct Face {
+  const unsigned char* data = nullptr;  // the embedded file
   FT_Face ft = nullptr;
   cairo_font_face_t* cairo = nullptr;
   FontFileInfo info{};
@@ -117,6 +117,7 @@ bool LoadFace(const unsigned char* data, std::size_t size, Face* face) {
   const std::optional<FontFileInfo> info = ReadFontFileInfo(data, size);
   if (!info) return false;
   face->info = *info;
+  face->data = data;
   if (FT_New_Memory_Face(FreeType, data, static_cast<FT_Long>(size), 0, &face->ft) != 0) {
     return false;
   }
@@ -150,16 +151,14 @@ constexpr std::size_t kMaxGlyphs = kLabelTextUnits;
 int LayoutText(const LabelFont& font, const Utf16Char* text, cairo_glyph_t* glyphs, int* count) {
   std::uint32_t codePoints[kMaxGlyphs];
   const std::size_t n = CodePointsFromUtf16(text, codePoints, kMaxGlyphs);
-  FT_Face ft = font.face->ft;
+  const FontFileInfo& info = font.face->info;
   int x = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const FT_UInt glyph = FT_Get_Char_Index(ft, codePoints[i]);
-    FT_Fixed advance = 0;
-    FT_Get_Advance(ft, glyph, FT_LOAD_NO_SCALE, &advance);
+    const unsigned glyph = GlyphIndex(font.face->data, info, codePoints[i]);
     glyphs[i].index = glyph;
     glyphs[i].x = x;
     glyphs[i].y = 0;
-    x += ScaleAdvance(static_cast<int>(advance), font.face->info.unitsPerEm,
+    x += ScaleAdvance(AdvanceUnits(font.face->data, info, glyph), info.unitsPerEm,
                       font.metrics.pixelsPerEm);
   }
   *count = static_cast<int>(n);

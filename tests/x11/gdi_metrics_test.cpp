@@ -37,6 +37,12 @@ TEXTMETRICW Measure(const Utf16Char* face, int weight, int cellHeight) {
   return metrics;
 }
 
+std::string Utf8(const Utf16Char* text) {
+  std::string out;
+  for (; *text != 0; ++text) out += static_cast<char>(*text < 0x80 ? *text : '?');
+  return out;
+}
+
 class EmbeddedFaces : public ::testing::Environment {
  public:
   void SetUp() override { RegisterEmbeddedFaces(GetModuleHandleW(nullptr)); }
@@ -77,6 +83,53 @@ TEST(GdiMetrics, TheFileGivesWhatGdiMeasures) {
     ExpectSameMetrics(kBlackFaceName, kBlackFaceRequestWeight, black, LabelHeight(base, scale));
     ExpectSameMetrics(kBoldFaceName, kBoldFaceRequestWeight, bold,
                       QualifierFontHeight(base, scale));
+  }
+}
+
+// Width of a text as the Windows label measures it (DT_CALCRECT).
+int GdiTextWidth(const Utf16Char* face, int weight, int cellHeight, const Utf16Char* text) {
+  HFONT font = CreateFontW(cellHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                           FF_MODERN | DEFAULT_PITCH, reinterpret_cast<const wchar_t*>(face));
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ previous = SelectObject(dc, font);
+  RECT bounds = {0, 0, 0, 0};
+  DrawTextW(dc, reinterpret_cast<const wchar_t*>(text), -1, &bounds, DT_CALCRECT);
+  SelectObject(dc, previous);
+  DeleteDC(dc);
+  DeleteObject(font);
+  return bounds.right;
+}
+
+TEST(GdiMetrics, TextWidthsAsDrawTextMeasuresThem) {
+  const char* files[] = {"EncodeSansCondensed_900Black.ttf", "EncodeSansCondensed_700Bold.ttf"};
+  const Utf16Char* faces[] = {kBlackFaceName, kBoldFaceName};
+  const int weights[] = {kBlackFaceRequestWeight, kBoldFaceRequestWeight};
+  const Utf16Char* texts[] = {u"Mossvane",  u"Orange",  u"Brown", u"Yellowish", u"Grey",
+                              u"Violetish", u"56%",     u"White", u"Cyan",      u"Greenish",
+                              u"Bluish",    u"Reddish", u"Pink",  u"Black",     u"7%"};
+  const std::vector<unsigned char> black = ReadFontFile(files[0]);
+  const LabelMetrics base =
+      GdiMetricsForCellHeight(*ReadFontFileInfo(black.data(), black.size()), 0).label;
+  for (int f = 0; f < 2; ++f) {
+    const std::vector<unsigned char> bytes = ReadFontFile(files[f]);
+    const std::optional<FontFileInfo> info = ReadFontFileInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    for (const float scale : {1.0f, 1.5f, 2.0f}) {
+      const int cell = f == 0 ? LabelHeight(base, scale) : QualifierFontHeight(base, scale);
+      const int ppem = PixelsPerEmForCellHeight(*info, cell);
+      for (const Utf16Char* text : texts) {
+        std::uint32_t points[32];
+        std::size_t n = 0;
+        while (text[n] != 0) {
+          points[n] = text[n];
+          ++n;
+        }
+        EXPECT_EQ(TextWidth(bytes.data(), *info, ppem, points, n),
+                  GdiTextWidth(faces[f], weights[f], cell, text))
+            << files[f] << " at " << cell << ": " << Utf8(text);
+      }
+    }
   }
 }
 

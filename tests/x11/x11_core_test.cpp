@@ -51,6 +51,27 @@ TEST(FontFileMetrics, BlackFaceMeasuresAsTheWindowsLabel) {
   }
 }
 
+TEST(FontFileMetrics, GlyphsAndAdvancesFromTheFile) {
+  const std::vector<unsigned char> black = ReadFontFile("EncodeSansCondensed_900Black.ttf");
+  const std::optional<FontFileInfo> info = ReadFontFileInfo(black.data(), black.size());
+  ASSERT_TRUE(info);
+  const unsigned m = GlyphIndex(black.data(), *info, 'M');
+  EXPECT_NE(m, 0u);
+  EXPECT_NE(GlyphIndex(black.data(), *info, 'o'), m);
+  EXPECT_GT(AdvanceUnits(black.data(), *info, m), AdvanceUnits(black.data(), *info, 'i'));
+  EXPECT_EQ(GlyphIndex(black.data(), *info, 0x4E00), 0u);   // no CJK in the face
+  EXPECT_EQ(GlyphIndex(black.data(), *info, 0x1F600), 0u);  // beyond the BMP
+  const std::uint32_t same[] = {'o', 'o'};
+  const int one = TextWidth(black.data(), *info, 12, same, 1);
+  EXPECT_GT(one, 0);
+  EXPECT_EQ(TextWidth(black.data(), *info, 12, same, 2), 2 * one);  // whole pixels, no kerning
+  FontFileInfo none = *info;
+  none.cmapSubtable = 0;
+  none.hmtx = 0;
+  EXPECT_EQ(GlyphIndex(black.data(), none, 'M'), 0u);
+  EXPECT_EQ(AdvanceUnits(black.data(), none, m), 0);
+}
+
 TEST(FontFileMetrics, DamagedFilesGiveNothing) {
   std::vector<unsigned char> bold = ReadFontFile("EncodeSansCondensed_700Bold.ttf");
   ASSERT_TRUE(ReadFontFileInfo(bold.data(), bold.size()));
