@@ -649,11 +649,12 @@ void HandleLabelEvent(XEvent* event) {
       if (event->xconfigure.window == Root) {
         ScreenBounds = Rect{0, 0, event->xconfigure.width, event->xconfigure.height};
       } else if (event->xconfigure.window == LabelWindow) {
-        const SavedPosition at = CurrentLabelPosition(!event->xconfigure.send_event);
-        // A synthetic notice from the window manager is in root coordinates.
+        // A synthetic notice from the window manager is in root coordinates;
+        // a real one is relative to the frame it put the label in.
         if (event->xconfigure.send_event) {
           SetLabelOrigin(event->xconfigure.x, event->xconfigure.y);
         } else {
+          const SavedPosition at = CurrentLabelPosition(true);
           SetLabelOrigin(at.x, at.y);
         }
       }

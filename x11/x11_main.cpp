@@ -80,6 +80,16 @@ gboolean OnEndSignal(gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
+int (*GdkErrorHandler)(Display*, XErrorEvent*) = nullptr;
+
+// A request of the label's that fails (a screen read just as the screen
+// shrank, a window that went away) is passed over: the next event samples
+// afresh. GTK's connection keeps GTK's own handling.
+int OnXError(Display* display, XErrorEvent* error) {
+  if (display == LabelDisplay) return 0;
+  return GdkErrorHandler != nullptr ? GdkErrorHandler(display, error) : 0;
+}
+
 // The server went away (the session ended, the server crashed): keep the
 // last position it reported, then end. Xlib ends the process when this
 // returns, so it ends it itself.
@@ -175,6 +185,7 @@ int Main(int argc, char** argv) {
   }
   // After GTK, whose own handler would end the process without saving.
   XSetIOErrorHandler(OnDisplayLost);
+  GdkErrorHandler = XSetErrorHandler(OnXError);
   // A write to a server that has gone must reach the handler above rather
   // than end the process on SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
