@@ -67,6 +67,7 @@ run_native_on_display() {
 
 run_native_virtual() {
   local state=$native/run-session/state shot=$native/run-screenshot.png label_pid=''
+  local tree
   bash scripts/x11-desktop.sh start "$state" >/dev/null
   # shellcheck disable=SC2064 # the paths are fixed now
   trap "bash scripts/x11-desktop.sh stop '$state' >/dev/null 2>&1 || true" EXIT
@@ -83,7 +84,8 @@ run_native_virtual() {
   HOME=$home XDG_CONFIG_HOME=$home/.config NO_AT_BRIDGE=1 "$label" </dev/null >"$native/run-output.log" 2>&1 &
   label_pid=$!
   for ((i = 0; i < 150; i++)); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"Tintora": ("tintora" "Tintora")' && break
+    tree=$(xwininfo -root -tree 2>/dev/null) || tree=''
+    [[ $tree == *'"Tintora": ("tintora" "Tintora")'* ]] && break
     sleep 0.1
   done
   # Over the orange patch: an absolute move (which makes no raw event), then

@@ -77,10 +77,14 @@ cpu_ns() { cut -d' ' -f1 "/proc/$1/schedstat"; }
 rss_kib() { sed -n 's/^VmRSS:[[:space:]]*\([0-9]*\) kB/\1/p' "/proc/$1/status"; }
 
 start_label() {
+  local tree
   "$label" "$@" </dev/null 2>"$work/label.stderr" &
   label_pid=$!
   for _ in $(seq 100); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"Tintora": ("tintora" "Tintora")' && return 0
+    # The tree is read whole: grep -q would close the pipe early, which
+    # pipefail counts as a failure of the listing.
+    tree=$(xwininfo -root -tree 2>/dev/null) || tree=''
+    [[ $tree == *'"Tintora": ("tintora" "Tintora")'* ]] && return 0
     sleep 0.05
   done
   echo "x11-event-cost: the label did not appear" >&2

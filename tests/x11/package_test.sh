@@ -58,7 +58,9 @@ DISPLAY=$display HOME=$home XDG_CONFIG_HOME=$home/.config NO_AT_BRIDGE=1 /usr/bi
 label_pid=$!
 shown=0
 for _ in $(seq 100); do
-  if DISPLAY=$display xwininfo -root -tree 2>/dev/null | grep -q '"Tintora": ("tintora" "Tintora")'; then
+  # Read whole: grep -q closing the pipe early would fail the pipeline.
+  tree=$(DISPLAY=$display xwininfo -root -tree 2>/dev/null) || tree=''
+  if [[ $tree == *'"Tintora": ("tintora" "Tintora")'* ]]; then
     shown=1
     break
   fi
