@@ -45,7 +45,7 @@ tour_wait() {
 # Join a session, or start one of the tour's own around this script.
 if [[ -z ${TINTORA_WINE_SESSION:-} || -z ${DISPLAY:-} || -z ${WINE:-} ]]; then
   export TINTORA_BUILD_DIR=${TINTORA_BUILD_DIR:-$repo/build/windows}
-  export TINTORA_WINEPREFIX=$TINTORA_BUILD_DIR/wineprefix-tour
+  export TINTORA_WINEPREFIX=$TINTORA_BUILD_DIR/wineprefix-tour TINTORA_KEEP_REGISTRY=0
   exec bash "$here/wine-run.sh" --host -- bash "$0" "${args[@]}"
 fi
 export TINTORA_BUILD_DIR=${TINTORA_BUILD_DIR:-$repo/build/windows}
@@ -57,8 +57,11 @@ source "$here/lib/processes.sh"
 source "$here/lib/tour-$kind.sh"
 kind_call() { "tour_${kind}_$1" "${@:2}"; }
 
-TOUR_WORK=$(mktemp -d "${TMPDIR:-/tmp}/tintora-tour.XXXXXX")
-trap 'kind_call stop; rm -rf "$TOUR_WORK"' EXIT
+# The parts of the picture and the programs' output stay here for a look.
+TOUR_WORK=$TINTORA_BUILD_DIR/tour-parts
+rm -rf "$TOUR_WORK"
+mkdir -p "$TOUR_WORK"
+trap 'kind_call stop' EXIT
 
 # The colours shown, with the patch each gets: 3 x 2 patches of 240 x 150.
 colours=(ff8000 808000 0080ff ffc0cb 64646e 00ff00)
@@ -113,8 +116,9 @@ for i in "${!colours[@]}"; do
   crops+=("$TOUR_WORK/colour-$i.png")
 done
 
-# The right-click menu, beside the label.
-xdotool mousemove $(((l + r) / 2)) $(((t + b) / 2)) click 3
+# The right-click menu, opened near the label's bottom-left corner so that it
+# leaves most of the label in view.
+xdotool mousemove $((l + 4)) $((b - 3)) click 3
 read -r ml mt mr mb < <(kind_call menu_rect) || tour_die "the menu did not open"
 sleep 0.3
 shot "$TOUR_WORK/shot.png"
@@ -125,7 +129,11 @@ convert "$TOUR_WORK/shot.png" -crop "$((right - left + 24))x$((bottom - top + 24
   label:"right-click: the menu" -gravity center -append "$TOUR_WORK/menu.png"
 
 # The About box, from the menu's second item.
-read -r ax ay < <(kind_call menu_item_centre 1) || tour_die "no About item in the menu"
+kind_call menu_item_centre 1 >"$TOUR_WORK/about-item.txt" || true
+if ! read -r ax ay <"$TOUR_WORK/about-item.txt"; then
+  # "Launch on startup", "About", "Exit": the middle of the second third.
+  ax=$(((ml + mr) / 2)) ay=$((mt + (mb - mt) / 2))
+fi
 xdotool mousemove "$ax" "$ay" sleep 0.2 click 1
 read -r bl bt br bb < <(kind_call about_rect) || tour_die "the About box did not open"
 sleep 0.5
@@ -135,14 +143,18 @@ convert "$TOUR_WORK/shot.png" -crop "$((br - bl + 24))x$((bb - bt + 24))+$((bl -
   label:"About" -gravity center -append "$TOUR_WORK/about.png"
 kind_call close_about
 
-# One picture: the colours in a row, the menu and the About box below.
+# One picture: the colours in two rows, the menu and the About box below.
 mkdir -p "$(dirname "$out")"
-convert -background '#202020' "${crops[@]:0:3}" -gravity center -splice 12x0 +append "$TOUR_WORK/row1.png"
-convert -background '#202020' "${crops[@]:3}" -gravity center -splice 12x0 +append "$TOUR_WORK/row2.png"
-convert -background '#202020' "$TOUR_WORK/menu.png" "$TOUR_WORK/about.png" -gravity center -splice 24x0 \
-  +append "$TOUR_WORK/row3.png"
-convert -background '#202020' -fill white -font "$caption_font" -pointsize 24 \
-  label:"Tintora names the colour under the pointer ($TOUR_KIND_NOTE)" \
+# tiles OUT IN...: the pictures side by side, a margin round each.
+tiles() { convert -background '#202020' -bordercolor '#202020' "${@:2}" -border 8 -gravity center +append "$1"; }
+tiles "$TOUR_WORK/row1.png" "${crops[@]:0:3}"
+tiles "$TOUR_WORK/row2.png" "${crops[@]:3}"
+tiles "$TOUR_WORK/row3.png" "$TOUR_WORK/menu.png" "$TOUR_WORK/about.png"
+# ImageMagick reads % in a label as an escape.
+note=${TOUR_KIND_NOTE//%/%%}
+convert -background '#202020' -fill white -font "$caption_font" -pointsize 26 \
+  label:"Tintora names the colour under the pointer" \
+  -fill '#a0a0a0' -pointsize 18 label:"$note: the label dragged onto each patch, the pointer below it" \
   "$TOUR_WORK/row1.png" "$TOUR_WORK/row2.png" "$TOUR_WORK/row3.png" \
-  -gravity center -splice 0x16 -append -bordercolor '#202020' -border 16 "$out"
+  -gravity center -append -bordercolor '#202020' -border 16 "$out"
 echo "tour: picture saved to $out"

@@ -9,7 +9,9 @@
 #   tour_<kind>_start_label        start the label; return once it shows
 #   tour_<kind>_label_rect         print the visible label: "left top right bottom"
 #   tour_<kind>_menu_rect          print the open context menu's rect (waits for it)
-#   tour_<kind>_menu_item_centre N print "x y", the centre of menu item N (0-based)
+#   tour_<kind>_menu_item_centre N print "x y", the centre of menu item N (0-based);
+#                                  nothing when the kind cannot tell (the tour then
+#                                  takes the menu's rect, three items high)
 #   tour_<kind>_about_rect         print the About box's rect (waits for it)
 #   tour_<kind>_close_about        dismiss the About box
 #   tour_<kind>_stop               end what the kind started
@@ -30,7 +32,7 @@ tour_windows_prepare() {
   done
   # Read by scripts/tour.sh for the picture's title.
   # shellcheck disable=SC2034
-  TOUR_KIND_NOTE="tintora.exe under Wine"
+  TOUR_KIND_NOTE="tintora.exe under Wine, at 150 %"
 }
 
 # tour_windows_probe ARGS...: one JSON line of e2e_probe.
@@ -58,8 +60,10 @@ tour_windows_start_patches() {
 }
 
 tour_windows_start_label() {
-  # A clean start: no saved position, no startup entry (the tour's own prefix).
+  # A clean start: no saved position, no startup entry (the tour's own prefix),
+  # at 150 % scale so that the qualifier reads well in the picture.
   tour_windows_probe reg clear >/dev/null || true
+  tour_windows_probe reg set-logpixels 144 >/dev/null || true
   # shellcheck disable=SC2034  # set through proc_start's first argument
   local pid
   proc_start pid "$TOUR_WORK/tintora" WINEDEBUG=-all -- "$WINE" "$TOUR_WINDOWS_EXE"
@@ -84,7 +88,7 @@ tour_windows_menu_rect() {
 }
 
 tour_windows_menu_item_centre() {
-  tour_windows_probe menu --wait 5000 | python3 -c 'import json, sys
+  tour_windows_probe menu --wait 5000 | tee "$TOUR_WORK/menu.json" | python3 -c 'import json, sys
 d = json.loads(sys.stdin.read() or "{}")
 items = d.get("items") or []
 n = int(sys.argv[1])
@@ -104,4 +108,5 @@ tour_windows_close_about() {
 tour_windows_stop() {
   tour_windows_probe close >/dev/null 2>&1 || true
   proc_stop_recorded
+  tour_windows_probe reg set-logpixels 96 >/dev/null 2>&1 || true
 }

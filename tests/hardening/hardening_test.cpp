@@ -1,9 +1,10 @@
 // The mitigations end a process whose memory safety has broken down. The test
 // runs itself as a child in one of these modes and looks at how the child ends:
 //
-//   smash     writes 8 bytes past a local array, over the stack canary and no
-//             further; unprotected, the function would return normally, so a
-//             child that ends in the canary check's trap shows the protection
+//   smash     writes 32 bytes past a local array, over the stack canary (and
+//             what lies beyond it); the canary check must end the process with
+//             its trap before the function returns (unprotected, the function
+//             would return into the overwritten address: an access violation)
 //   overcopy  copies 16 bytes into an 8-byte heap block with memcpy; the
 //             fortified copy's check must end the process before the copy
 //   valid-call / bad-call (control-flow guard builds) an indirect call to a
@@ -72,11 +73,10 @@ ChildResult RunChild(const wchar_t* mode) {
 
 // How a process ends in libssp's checks: __builtin_trap.
 constexpr DWORD kTrapExitCode = 0xC000001Du;  // STATUS_ILLEGAL_INSTRUCTION
-// How it ends in the strict guard check, as in Windows' own.
-constexpr DWORD kGuardExitCode = 0xC0000409u;  // STATUS_STACK_BUFFER_OVERRUN
 
 constexpr std::size_t kSmallArray = 16;
-constexpr std::size_t kCanaryBytes = 8;
+// Past the array: alignment padding, the canary, saved registers.
+constexpr std::size_t kOverrunBytes = 32;
 
 // Reached through pointers whose values the compiler cannot know, so the
 // overruns are neither inlined away nor judged at compile time.
@@ -103,7 +103,7 @@ int (*volatile gTwice)(int) = Twice;
 
 int RunChildMode(const wchar_t* mode) {
   if (std::wcscmp(mode, L"smash") == 0) {
-    gOverrun(kSmallArray + kCanaryBytes);
+    gOverrun(kSmallArray + kOverrunBytes);
   } else if (std::wcscmp(mode, L"overcopy") == 0) {
     gOvercopy(16);
   } else if (std::wcscmp(mode, L"valid-call") == 0) {
@@ -143,6 +143,9 @@ TEST(ControlFlowGuard, ValidIndirectCallRuns) {
 #endif
 
 #if defined(TINTORA_STRICT_GUARD_CHECK)
+// How a process ends in the strict guard check, as in Windows' own.
+constexpr DWORD kGuardExitCode = 0xC0000409u;  // STATUS_STACK_BUFFER_OVERRUN
+
 TEST(ControlFlowGuard, CallToInvalidTargetEndsTheProcess) {
   const ChildResult child = RunChild(L"bad-call");
   EXPECT_EQ(child.output.find("returned"), std::string::npos) << child.output;
