@@ -24,8 +24,8 @@ RawInputReadCheck CheckRawInputRead(std::uint32_t size, std::uint32_t readResult
   return check;
 }
 
-ScreenRect VisibleLabelRect(const ScreenRect& windowRect, const ScreenRect& regionBox) {
-  ScreenRect visible = windowRect;
+Rect VisibleLabelRect(const Rect& windowRect, const Rect& regionBox) {
+  Rect visible = windowRect;
   visible.bottom = windowRect.top + regionBox.bottom;
   return visible;
 }
@@ -44,11 +44,11 @@ void ClipAxis(std::int64_t first, std::int64_t low, std::int64_t high, std::int3
 
 }  // namespace
 
-bool ScreenBoundsNeedRefresh(bool known, const ScreenRect& kept, std::int32_t x, std::int32_t y) {
+bool ScreenBoundsNeedRefresh(bool known, const Rect& kept, std::int32_t x, std::int32_t y) {
   return !known || x < kept.left || x >= kept.right || y < kept.top || y >= kept.bottom;
 }
 
-BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const ScreenRect& screen) {
+BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const Rect& screen) {
   BlockCopy copy{};
   copy.centreOnScreen =
       x >= screen.left && x < screen.right && y >= screen.top && y < screen.bottom;

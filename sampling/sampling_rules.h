@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "colour_types.h"
+#include "geometry.h"
 
 namespace tintora {
 
@@ -48,16 +49,9 @@ struct RawInputReadCheck {
 RawInputReadCheck CheckRawInputRead(std::uint32_t size, std::uint32_t readResult,
                                     std::uint32_t wholeMouseEventBytes);
 
-struct ScreenRect {
-  std::int32_t left;
-  std::int32_t top;
-  std::int32_t right;
-  std::int32_t bottom;
-};
-
 // The visible label on screen: the window rectangle cut to the window
 // region, whose box starts at the window's top-left corner.
-ScreenRect VisibleLabelRect(const ScreenRect& windowRect, const ScreenRect& regionBox);
+Rect VisibleLabelRect(const Rect& windowRect, const Rect& regionBox);
 
 // The part of the block centred on (x, y) that lies on the screen: copy the
 // width x height pixels at (sourceX, sourceY) of the screen to (destX, destY)
@@ -73,13 +67,13 @@ struct BlockCopy {
   std::int32_t height;
 };
 
-BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const ScreenRect& screen);
+BlockCopy ClipSampleBlock(std::int32_t x, std::int32_t y, const Rect& screen);
 
 // The screen's bounds are kept between samples (asking for them is a round
 // trip into the system on some platforms); they are asked for again when not
 // yet known or when the pointer lies outside them. A display change makes
 // them unknown.
-bool ScreenBoundsNeedRefresh(bool known, const ScreenRect& kept, std::int32_t x, std::int32_t y);
+bool ScreenBoundsNeedRefresh(bool known, const Rect& kept, std::int32_t x, std::int32_t y);
 
 // The colour of the block's centre pixel as a COLORREF. The block must hold
 // at least kSampleBlockBytes bytes.

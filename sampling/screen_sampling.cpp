@@ -18,19 +18,19 @@ namespace {
 
 constexpr UINT kWholeMouseEventBytes = static_cast<UINT>(sizeof(RAWINPUTHEADER) + sizeof(RAWMOUSE));
 
-ScreenRect ToScreenRect(const RECT& r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
+Rect ToScreenRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 
 // The virtual screen's bounds, kept between samples: under Wine each query
 // costs about 0.2 ms, more than the rest of a sample.
 bool ScreenBoundsKnown = false;
-ScreenRect KeptScreenBounds = {0, 0, 0, 0};
+Rect KeptScreenBounds = {0, 0, 0, 0};
 
-const ScreenRect& ScreenBoundsAround(int x, int y) {
+const Rect& ScreenBoundsAround(int x, int y) {
   if (ScreenBoundsNeedRefresh(ScreenBoundsKnown, KeptScreenBounds, x, y)) {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    KeptScreenBounds = ScreenRect{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                                  top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    KeptScreenBounds = Rect{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
     ScreenBoundsKnown = true;
   }
   return KeptScreenBounds;
@@ -41,7 +41,7 @@ void RefreshLabelScreenRect(HWND window) {
   RECT regionBox = {0, 0, 0, 0};
   GetWindowRect(window, &windowRect);
   GetWindowRgnBox(window, &regionBox);
-  const ScreenRect visible = VisibleLabelRect(ToScreenRect(windowRect), ToScreenRect(regionBox));
+  const Rect visible = VisibleLabelRect(ToScreenRect(windowRect), ToScreenRect(regionBox));
   LabelScreenRect = RECT{visible.left, visible.top, visible.right, visible.bottom};
 }
 

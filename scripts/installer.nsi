@@ -3,7 +3,7 @@
 ; removes the installed files, the Start menu entry, the program's startup
 ; entry and its settings key.
 ;
-; makensis -DVERSION=1.0.2 -DSTAGE_DIR=<dir with the files> -DOUT_FILE=<setup.exe> installer.nsi
+; makensis -DVERSION=<version> -DSTAGE_DIR=<dir with the files> -DOUT_FILE=<setup.exe> installer.nsi
 ; (scripts/package.sh does this.)
 
 Unicode true

@@ -36,8 +36,7 @@ std::optional<std::int32_t> DecodeStoredPosition(std::uint32_t pattern, std::uin
   return PositionFromPattern(pattern);
 }
 
-std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::int32_t x,
-                                           std::int32_t y) {
+std::optional<Rect> MovePlacement(const Rect& current, std::int32_t x, std::int32_t y) {
   // Width and height are taken in 64 bits: even a rectangle spanning the
   // whole 32-bit range has a size that fits there.
   const std::int64_t width = static_cast<std::int64_t>(current.right) - current.left;
@@ -47,7 +46,7 @@ std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::in
   if (!FitsInt32(right) || !FitsInt32(bottom)) {
     return std::nullopt;
   }
-  return PlacementRect{x, y, static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
+  return Rect{x, y, static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
 }
 
 ModulePathResult ClassifyModulePath(std::uint32_t returned, std::uint32_t bufferUnits,

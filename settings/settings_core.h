@@ -7,24 +7,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "colour_types.h"
+#include "geometry.h"
+
 namespace tintora {
 
-// Same alias as the colour engine's: UTF-16 code units on every platform.
-using Utf16Char = char16_t;
-
 // ---- Window position ------------------------------------------------------
-
-// A rectangle as WINDOWPLACEMENT::rcNormalPosition holds it.
-struct PlacementRect {
-  std::int32_t left;
-  std::int32_t top;
-  std::int32_t right;
-  std::int32_t bottom;
-};
-
-constexpr bool operator==(const PlacementRect& a, const PlacementRect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 // The registry holds a signed coordinate as its 32-bit two's-complement
 // pattern. Both directions are spelled out so that no conversion depends on
@@ -39,11 +27,10 @@ std::uint32_t PatternFromPosition(std::int32_t position);
 // only in part).
 std::optional<std::int32_t> DecodeStoredPosition(std::uint32_t pattern, std::uint32_t bytesRead);
 
-// Moves `current` so that its top-left corner is (x, y), keeping its width
-// and height. Gives no rectangle when any resulting edge falls outside the
-// 32-bit signed range: such a stored position counts as not saved.
-std::optional<PlacementRect> MovePlacement(const PlacementRect& current, std::int32_t x,
-                                           std::int32_t y);
+// Moves `current` (a window's normal placement) so that its top-left corner is (x, y), keeping its
+// width and height. Gives no rectangle when any resulting edge falls outside the 32-bit signed
+// range: such a stored position counts as not saved.
+std::optional<Rect> MovePlacement(const Rect& current, std::int32_t x, std::int32_t y);
 
 // ---- Startup entry ---------------------------------------------------------
 

@@ -168,8 +168,8 @@ int RestoreWindowPosition(HWND window) {
   const std::optional<std::int32_t> y = x ? ReadPosition(key, kPositionYName) : std::nullopt;
   if (x && y) {
     const RECT& current = placement.rcNormalPosition;
-    const std::optional<PlacementRect> moved = MovePlacement(
-        PlacementRect{current.left, current.top, current.right, current.bottom}, *x, *y);
+    const std::optional<Rect> moved =
+        MovePlacement(Rect{current.left, current.top, current.right, current.bottom}, *x, *y);
     if (moved) {
       placement.rcNormalPosition = RECT{moved->left, moved->top, moved->right, moved->bottom};
       SetWindowPlacement(window, &placement);  // result deliberately not tested

@@ -9,13 +9,13 @@
 #endif
 
 #include "colour_pipeline.h"
+#include "version.h"
 
 namespace tintora {
 
 namespace {
 
 constexpr const char* kProgramName = "tintora-name";
-constexpr const char* kVersion = "1.0.2";
 // Longer input lines are certainly not colours; keep only this much of them.
 constexpr std::size_t kMaxKeptLine = 256;
 
@@ -201,7 +201,7 @@ int RunNamer(int argc, const char* const* argv, std::FILE* in, std::FILE* out, s
         PrintUsage(out);
         return std::fflush(out) == 0 ? 0 : 1;
       } else if (arg == "--version") {
-        std::fprintf(out, "%s %s\n", kProgramName, kVersion);
+        std::fprintf(out, "%s %s\n", kProgramName, TINTORA_VERSION_STRING);
         return std::fflush(out) == 0 ? 0 : 1;
       } else {
         std::fprintf(err, "%s: unknown option \"%s\" (try --help)\n", kProgramName,

@@ -1,5 +1,6 @@
 #include "label_layout.h"
 
+#include "version.h"
 #include "wide_format.h"
 
 namespace tintora {
@@ -7,12 +8,12 @@ namespace tintora {
 const Utf16Char kBlackFaceName[] = u"Encode Sans Condensed Black";
 const Utf16Char kBoldFaceName[] = u"Encode Sans Condensed";
 
-const Utf16Char kAboutText[] =
-    u"Tintora Beta 1.0.2\n"
-    u"\u00A9 2026 MossVane. All rights reserved.\n"
-    u"\n"
-    u"https://mossvane.example\n"
-    u"support@mossvane.example";
+const Utf16Char kAboutText[] = u"Tintora Beta " TINTORA_VERSION_STRING
+                               "\n"
+                               u"\u00A9 2026 MossVane. All rights reserved.\n"
+                               u"\n"
+                               u"https://mossvane.example\n"
+                               u"support@mossvane.example";
 
 int BaseWidth(const LabelMetrics& metrics, int borderWidth) {
   return metrics.aveCharWidth * 15 + (borderWidth + metrics.height) * 2;
@@ -39,6 +40,11 @@ int QualifierFontHeight(const LabelMetrics& metrics, float uiScale) {
 int ScaleExtent(int extent, float uiScale) {
   const float scaled = static_cast<float>(extent) * uiScale;
   return TruncateToInt(static_cast<double>(scaled));
+}
+
+LabelSize LabelSizeAt(const LabelMetrics& metrics, int borderWidth, float uiScale) {
+  return LabelSize{ScaleExtent(BaseWidth(metrics, borderWidth), uiScale),
+                   LabelHeight(metrics, uiScale)};
 }
 
 float UiScaleFromDpi(unsigned dpi) {
@@ -88,7 +94,7 @@ double SampleLuma(ColorRef sample) {
 
 int TextGrey(ColorRef sample) { return (1.0 - SampleLuma(sample) < 0.3) ? 51 : 255; }
 
-PixelRect SingleTextRect(int width, int height) { return PixelRect{0, 0, width, height - 3}; }
+Rect SingleTextRect(int width, int height) { return Rect{0, 0, width, height - 3}; }
 
 TwoTextLayout TwoTextRects(int width, int height, int nameWidth, int qualifierWidth,
                            int aveCharWidth, int descent) {
@@ -98,9 +104,9 @@ TwoTextLayout TwoTextRects(int width, int height, int nameWidth, int qualifierWi
   const int gap = aveCharWidth / 2;
   const int qualifierTop = TruncateToInt(static_cast<double>(descent) * 1.9);
   TwoTextLayout layout{};
-  layout.name = PixelRect{margin + gap, 0, width - margin - qualifierWidth, height - 3};
+  layout.name = Rect{margin + gap, 0, width - margin - qualifierWidth, height - 3};
   layout.qualifier =
-      PixelRect{width + gap - margin - qualifierWidth, qualifierTop, width + gap - margin, height};
+      Rect{width + gap - margin - qualifierWidth, qualifierTop, width + gap - margin, height};
   return layout;
 }
 
@@ -126,9 +132,9 @@ int SignedWord(std::uintptr_t word) {
 
 }  // namespace
 
-PixelPoint MenuPositionFromLParam(std::intptr_t lParam) {
+Point MenuPositionFromLParam(std::intptr_t lParam) {
   const std::uintptr_t bits = static_cast<std::uintptr_t>(lParam);
-  return PixelPoint{SignedWord(bits), SignedWord(bits >> 16)};
+  return Point{SignedWord(bits), SignedWord(bits >> 16)};
 }
 
 }  // namespace tintora

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "colour_types.h"
+#include "geometry.h"
 
 namespace tintora {
 
@@ -16,19 +17,6 @@ struct LabelMetrics {
   int descent;          // tmDescent
   int internalLeading;  // tmInternalLeading
   int aveCharWidth;     // tmAveCharWidth
-};
-
-// Same layout as a Win32 RECT; right and bottom are exclusive.
-struct PixelRect {
-  int left;
-  int top;
-  int right;
-  int bottom;
-};
-
-struct PixelPoint {
-  int x;
-  int y;
 };
 
 // ---- Sizes ---------------------------------------------------------------
@@ -50,6 +38,14 @@ int QualifierFontHeight(const LabelMetrics& metrics, float uiScale);
 // toward zero. Used for the scaled label width and for the window extents
 // scaled at window creation.
 int ScaleExtent(int extent, float uiScale);
+
+// The label's size at a scale: BaseWidth scaled in single precision (the
+// window's width and its region's) and LabelHeight (the region's height).
+struct LabelSize {
+  int width;
+  int height;
+};
+LabelSize LabelSizeAt(const LabelMetrics& metrics, int borderWidth, float uiScale);
 
 // Effective DPI / 96 in single precision. A zero DPI (a failed query that
 // wrote nothing sensible) counts as 96, so the label never collapses.
@@ -99,11 +95,11 @@ double SampleLuma(ColorRef sample);
 int TextGrey(ColorRef sample);
 
 // The name alone, centred in (0, 0, W, H - 3).
-PixelRect SingleTextRect(int width, int height);
+Rect SingleTextRect(int width, int height);
 
 struct TwoTextLayout {
-  PixelRect name;       // drawn right-aligned, unclipped
-  PixelRect qualifier;  // drawn left-aligned, clipped
+  Rect name;       // drawn right-aligned, unclipped
+  Rect qualifier;  // drawn left-aligned, clipped
 };
 
 // Name and qualifier side by side; nameWidth and qualifierWidth as measured
@@ -125,7 +121,7 @@ MenuCommand MenuCommandFromWParam(std::uintptr_t wParam);
 
 // Screen position of a non-client click: low and high 16 bits of lParam,
 // each signed, so monitors left of or above the primary give negative values.
-PixelPoint MenuPositionFromLParam(std::intptr_t lParam);
+Point MenuPositionFromLParam(std::intptr_t lParam);
 
 // The About box text: five lines joined by "\n".
 extern const Utf16Char kAboutText[];

@@ -5,7 +5,7 @@
 namespace tintora {
 
 LRESULT ShowLabelMenu(HWND window, LPARAM lParam) {
-  const PixelPoint click = MenuPositionFromLParam(lParam);
+  const Point click = MenuPositionFromLParam(lParam);
   HMENU menu = CreatePopupMenu();
   if (menu == nullptr) return 0;
   InsertMenuW(menu, 0, MF_BYPOSITION | MF_STRING, kCmdLaunchOnStartup, L"Launch on startup");

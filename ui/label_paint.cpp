@@ -9,7 +9,7 @@ namespace {
 
 const wchar_t* Wide(const Utf16Char* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-RECT ToRect(const PixelRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 // Width of a text in the font, as DrawTextW's DT_CALCRECT gives it.
 int MeasureTextWidth(HDC dc, HFONT font, const Utf16Char* text) {
@@ -19,7 +19,7 @@ int MeasureTextWidth(HDC dc, HFONT font, const Utf16Char* text) {
   return bounds.right;
 }
 
-void DrawLabelText(HDC dc, HFONT font, const Utf16Char* text, const PixelRect& rect, UINT format) {
+void DrawLabelText(HDC dc, HFONT font, const Utf16Char* text, const Rect& rect, UINT format) {
   SelectObject(dc, font);
   RECT r = ToRect(rect);
   DrawTextW(dc, Wide(text), -1, &r, format);

@@ -40,6 +40,12 @@ GetDpiForMonitorFn ResolveGetDpiForMonitor() {
   return function;
 }
 
+// The label's size from the reference metrics, the border width of this
+// moment and the current scale.
+LabelSize CurrentLabelSize() {
+  return LabelSizeAt(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER), UiScale);
+}
+
 void ApplyLabelRegion(HWND window, int width, int height) {
   HRGN region = CreateRectRgn(0, 0, width, height);
   // On success the system owns the region; on failure it is still ours.
@@ -52,14 +58,13 @@ LRESULT HandleCreate(HWND window) {
   GetWindowRect(window, &r);
   UiScale = UiScaleFromDpi(MonitorDpiForWindow(window));
   // The system widens a new overlapped window to its minimum tracking width,
-  // which can exceed the label's; scale the width the label was created with.
-  const int createdWidth = BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER));
-  SetWindowPos(window, nullptr, r.left, r.top, ScaleExtent(createdWidth, UiScale),
-               ScaleExtent(r.bottom - r.top, UiScale), SWP_NOZORDER | SWP_NOACTIVATE);
-  // The region takes the label's own width rather than the window's: at a
-  // small scale the system can still hold the captioned window wider here.
-  ApplyLabelRegion(window, ScaleExtent(createdWidth, UiScale),
-                   LabelHeight(BaseLabelMetrics(), UiScale));
+  // which can exceed the label's; the window takes the label's own width.
+  // The region takes it too rather than the window's: at a small scale the
+  // system can still hold the captioned window wider here.
+  const LabelSize label = CurrentLabelSize();
+  SetWindowPos(window, nullptr, r.left, r.top, label.width, ScaleExtent(r.bottom - r.top, UiScale),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyLabelRegion(window, label.width, label.height);
   CreateLabelFonts();
   AutostartEnabled = IsAutostartEnabled() != 0 ? 1 : 0;
   return 0;
@@ -71,15 +76,13 @@ LRESULT HandleDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
   CreateLabelFonts();
   // Only the suggested top-left corner is taken: the size always follows
   // from the reference metrics and the new scale.
-  const int width =
-      ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
-  const int height = LabelHeight(BaseLabelMetrics(), UiScale);
+  const LabelSize label = CurrentLabelSize();
   const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
   if (suggested != nullptr) {
-    SetWindowPos(window, nullptr, suggested->left, suggested->top, width, height,
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, label.width, label.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  ApplyLabelRegion(window, width, height);
+  ApplyLabelRegion(window, label.width, label.height);
   return 0;
 }
 
@@ -121,9 +124,7 @@ HWND CreateLabelWindow(HINSTANCE instance, const InitialWindowSize& size) {
   // one, so the same call gives it the label's own width.
   RECT r = {0, 0, 0, 0};
   GetWindowRect(window, &r);
-  const int width =
-      ScaleExtent(BaseWidth(BaseLabelMetrics(), GetSystemMetrics(SM_CXBORDER)), UiScale);
-  SetWindowPos(window, nullptr, 0, 0, width, r.bottom - r.top,
+  SetWindowPos(window, nullptr, 0, 0, CurrentLabelSize().width, r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   return window;
 }

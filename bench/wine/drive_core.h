@@ -8,19 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "geometry.h"
+
 namespace tintora {
 namespace drive {
 
-struct Rect {
-  int left, top, right, bottom;  // right and bottom exclusive
-};
-struct Point {
-  int x, y;
-};
-
-inline bool Contains(const Rect& r, Point p) {
-  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
-}
+using tintora::Contains;
+using tintora::Point;
+using tintora::Rect;
 
 // The screen the patch window covers: the upper three quarters split into a
 // left patch and a right patch of different colours, and a marker strip along

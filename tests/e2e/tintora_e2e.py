@@ -687,7 +687,7 @@ def scenario_about(ctx):
     check(text, "the About box has no text")
     lines = text[0].split("\n")
     print("  About text: %r" % text[0])
-    check(lines[0] == "Tintora Beta 1.0.2", "first line %r" % lines[0])
+    check(lines[0] == "Tintora Beta " + ctx.args.version, "first line %r" % lines[0])
     check(len(lines) == 5 and lines[2] == "", "the About text is not five lines with an empty third: %r" % lines)
     check(box["pid"] == info["pid"], "the About box belongs to another process")
     ctx.helpers.probe("about", "--dismiss")
@@ -1002,6 +1002,7 @@ def main():
     parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS) + ["all"])
     for name in ("tintora", "probe", "painter", "input", "namer", "fonts", "artifacts"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--version", required=True, help="the program's version, as the About box shows it")
     args = parser.parse_args()
     names = sorted(SCENARIOS) if args.scenario == "all" else [args.scenario]
     failed = 0

@@ -17,6 +17,7 @@
 
 #include "expected_resources.h"
 #include "icon_format.h"
+#include "version.h"
 #include "sha256.h"
 
 namespace tintora {
@@ -169,6 +170,7 @@ TEST_F(ProgramResources, ManifestAsksForNoElevationAndPerMonitorDpi) {
       "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
       "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>",  // Windows 8.1
       "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",  // Windows 10 and 11
+      "name=\"MossVane.Tintora\" version=\"" TINTORA_VERSION_STRING ".0\"",
   };
   for (const char* item : required)
     EXPECT_NE(text.find(item), std::string::npos) << "missing: " << item;
@@ -209,6 +211,7 @@ TEST(ProgramVersion, StatesProductFileAndVersion) {
   EXPECT_EQ(translation[0], 0x0409);
   EXPECT_EQ(translation[1], 1200);
 
+  const wchar_t* const kVersion = L"" TINTORA_VERSION_STRING;
   struct Field {
     const wchar_t* name;
     const wchar_t* app;
@@ -216,8 +219,8 @@ TEST(ProgramVersion, StatesProductFileAndVersion) {
   };
   const Field fields[] = {
       {L"ProductName", L"Tintora", L"Tintora"},
-      {L"ProductVersion", L"1.0.2", L"1.0.2"},
-      {L"FileVersion", L"1.0.2", L"1.0.2"},
+      {L"ProductVersion", kVersion, kVersion},
+      {L"FileVersion", kVersion, kVersion},
       {L"CompanyName", L"MossVane", L"MossVane"},
       {L"FileDescription", L"Tintora colour namer", L"Tintora command-line colour namer"},
       {L"OriginalFilename", L"tintora.exe", L"tintora-name.exe"},

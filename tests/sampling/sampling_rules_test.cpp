@@ -72,15 +72,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{kWhole, kWhole + 4, true, false}));
 
 TEST(LabelExtent, RegionCutsTheWindowBottom) {
-  const ScreenRect window{100, 200, 239, 240};
-  const ScreenRect visible = VisibleLabelRect(window, ScreenRect{0, 0, 139, 24});
+  const Rect window{100, 200, 239, 240};
+  const Rect visible = VisibleLabelRect(window, Rect{0, 0, 139, 24});
   EXPECT_EQ(visible.left, 100);
   EXPECT_EQ(visible.top, 200);
   EXPECT_EQ(visible.right, 239);
   EXPECT_EQ(visible.bottom, 224);
   // On a monitor above the primary one.
-  const ScreenRect above =
-      VisibleLabelRect(ScreenRect{-50, -300, 89, -260}, ScreenRect{0, 0, 139, 37});
+  const Rect above = VisibleLabelRect(Rect{-50, -300, 89, -260}, Rect{0, 0, 139, 37});
   EXPECT_EQ(above.bottom, -263);
 }
 
@@ -110,7 +109,7 @@ class BlockClip : public ::testing::TestWithParam<ClipCase> {};
 
 TEST_P(BlockClip, CopiesOnlyTheOnScreenPartAroundTheCentre) {
   const ClipCase c = GetParam();
-  const ScreenRect screen{0, 0, 1024, 768};
+  const Rect screen{0, 0, 1024, 768};
   const BlockCopy copy = ClipSampleBlock(c.x, c.y, screen);
   ASSERT_EQ(copy.centreOnScreen, c.centreOnScreen);
   if (!c.centreOnScreen) return;
@@ -141,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ClipCase{500, 768, false, 0, 0, 0, 0, 0, 0}));
 
 TEST(ScreenBounds, AskedAgainWhenUnknownOrThePointerIsOutside) {
-  const ScreenRect kept{-1920, 0, 1024, 768};
+  const Rect kept{-1920, 0, 1024, 768};
   EXPECT_TRUE(ScreenBoundsNeedRefresh(false, kept, 0, 0));
   EXPECT_FALSE(ScreenBoundsNeedRefresh(true, kept, -1920, 0));
   EXPECT_FALSE(ScreenBoundsNeedRefresh(true, kept, 1023, 767));
@@ -151,7 +150,7 @@ TEST(ScreenBounds, AskedAgainWhenUnknownOrThePointerIsOutside) {
 }
 
 TEST(BlockClip, MonitorsLeftOfAndAboveThePrimary) {
-  const ScreenRect screen{-1920, -200, 1024, 768};
+  const Rect screen{-1920, -200, 1024, 768};
   const BlockCopy copy = ClipSampleBlock(-1918, -200, screen);
   ASSERT_TRUE(copy.centreOnScreen);
   EXPECT_EQ(copy.sourceX, -1920);
@@ -163,7 +162,7 @@ TEST(BlockClip, MonitorsLeftOfAndAboveThePrimary) {
 }
 
 TEST(BlockClip, ExtremeCoordinatesDoNotOverflow) {
-  const ScreenRect screen{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  const Rect screen{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
   const BlockCopy low = ClipSampleBlock(INT32_MIN, INT32_MIN, screen);
   ASSERT_TRUE(low.centreOnScreen);
   EXPECT_EQ(low.destX, 5);

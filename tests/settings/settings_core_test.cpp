@@ -45,11 +45,11 @@ TEST(StoredPosition, OnlyFourByteValuesCount) {
 
 struct MoveCase {
   const char* what;
-  PlacementRect current;
+  Rect current;
   std::int32_t x;
   std::int32_t y;
   bool applies;
-  PlacementRect expected;
+  Rect expected;
 };
 
 TEST(MovePlacement, KeepsSizeAndRefusesOverflow) {
@@ -100,7 +100,7 @@ TEST(MovePlacement, KeepsSizeAndRefusesOverflow) {
   };
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::optional<PlacementRect> moved = MovePlacement(c.current, c.x, c.y);
+    const std::optional<Rect> moved = MovePlacement(c.current, c.x, c.y);
     ASSERT_EQ(moved.has_value(), c.applies);
     if (c.applies) {
       EXPECT_TRUE(*moved == c.expected);

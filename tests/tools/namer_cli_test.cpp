@@ -9,6 +9,7 @@
 #include "colour_pipeline.h"
 #include "debug_output.h"
 #include "namer_cli.h"
+#include "version.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ TEST(RunNamer, AllGoodMeansExitZeroAndNothingOnStandardError) {
 }
 
 TEST(RunNamer, HandlesOptions) {
-  EXPECT_EQ(RunTool({"--version"}).out, "tintora-name 1.0.2\n");
+  EXPECT_EQ(RunTool({"--version"}).out, "tintora-name " TINTORA_VERSION_STRING "\n");
   const RunResult help = RunTool({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("#RRGGBB"), std::string::npos);

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "version.h"
+
 namespace tintora {
 namespace {
 
@@ -29,8 +31,9 @@ class LabelSizesAtDpi : public ::testing::TestWithParam<ScaleCase> {};
 TEST_P(LabelSizesAtDpi, FollowTheScale) {
   const ScaleCase c = GetParam();
   const float scale = UiScaleFromDpi(c.dpi);
-  EXPECT_EQ(ScaleExtent(BaseWidth(kWorked, 1), scale), c.scaledWidth);
-  EXPECT_EQ(LabelHeight(kWorked, scale), c.labelHeight);
+  const LabelSize size = LabelSizeAt(kWorked, 1, scale);
+  EXPECT_EQ(size.width, c.scaledWidth);
+  EXPECT_EQ(size.height, c.labelHeight);
   EXPECT_EQ(QualifierFontHeight(kWorked, scale), c.qualifierHeight);
   // The name font is exactly as high as the label.
   EXPECT_EQ(NameFontRequest(kWorked, scale).height, c.labelHeight);
@@ -124,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ColourCase{1, 2, 10, 0, 1, 9, 255}));           // frame truncation
 
 TEST(LabelLayout, SingleTextSpansTheLabelAboveTheBottomMargin) {
-  const PixelRect r = SingleTextRect(139, 24);
+  const Rect r = SingleTextRect(139, 24);
   EXPECT_EQ(r.left, 0);
   EXPECT_EQ(r.top, 0);
   EXPECT_EQ(r.right, 139);
@@ -133,7 +136,7 @@ TEST(LabelLayout, SingleTextSpansTheLabelAboveTheBottomMargin) {
 
 struct TwoTextCase {
   int width, height, nameWidth, qualifierWidth, aveCharWidth, descent;
-  PixelRect name, qualifier;
+  Rect name, qualifier;
 };
 
 class TwoTexts : public ::testing::TestWithParam<TwoTextCase> {};
@@ -162,14 +165,14 @@ INSTANTIATE_TEST_SUITE_P(Layouts, TwoTexts,
                              TwoTextCase{50, 24, 80, 40, 8, 5, {-35, 0, 49, 21}, {53, 9, 93, 24}}));
 
 TEST(LabelMenu, PositionIsSignedSixteenBitPerAxis) {
-  const PixelPoint inPrimary = MenuPositionFromLParam((300 << 16) | 200);
+  const Point inPrimary = MenuPositionFromLParam((300 << 16) | 200);
   EXPECT_EQ(inPrimary.x, 200);
   EXPECT_EQ(inPrimary.y, 300);
   // A monitor left of and above the primary one: x = -5, y = -20.
-  const PixelPoint negative = MenuPositionFromLParam(static_cast<std::intptr_t>(0xFFECFFFBu));
+  const Point negative = MenuPositionFromLParam(static_cast<std::intptr_t>(0xFFECFFFBu));
   EXPECT_EQ(negative.x, -5);
   EXPECT_EQ(negative.y, -20);
-  const PixelPoint extremes = MenuPositionFromLParam(static_cast<std::intptr_t>(0x80007FFFu));
+  const Point extremes = MenuPositionFromLParam(static_cast<std::intptr_t>(0x80007FFFu));
   EXPECT_EQ(extremes.x, 32767);
   EXPECT_EQ(extremes.y, -32768);
 }
@@ -186,7 +189,7 @@ TEST(LabelMenu, CommandsCompareTheWholeWParam) {
 
 TEST(LabelMenu, AboutTextHasFiveLines) {
   const std::u16string about(kAboutText);
-  EXPECT_EQ(about.substr(0, about.find(u'\n')), u"Tintora Beta 1.0.2");
+  EXPECT_EQ(about.substr(0, about.find(u'\n')), u"Tintora Beta " TINTORA_VERSION_STRING);
   size_t breaks = 0;
   for (char16_t c : about) breaks += (c == u'\n') ? 1 : 0;
   EXPECT_EQ(breaks, 4u);
