@@ -106,22 +106,22 @@ __asm__(
     ".globl _load_config_used\n"
     ".p2align 3\n"
     "_load_config_used:\n"
-    "  .long 0x140\n"                      /* Size */
-    "  .zero 0x6c\n"                       /* TimeDateStamp .. SEHandlerCount */
-    "  .quad __guard_check_icall_fptr\n"   /* 0x70 GuardCFCheckFunctionPointer */
+    "  .long 0x140\n"                       /* Size */
+    "  .zero 0x6c\n"                        /* TimeDateStamp .. SEHandlerCount */
+    "  .quad __guard_check_icall_fptr\n"    /* 0x70 GuardCFCheckFunctionPointer */
     "  .quad __guard_dispatch_icall_fptr\n" /* 0x78 GuardCFDispatchFunctionPointer */
-    "  .quad __guard_fids_table\n"         /* 0x80 GuardCFFunctionTable */
-    "  .quad __guard_fids_count\n"         /* 0x88 GuardCFFunctionCount */
-    "  .long __guard_flags\n"              /* 0x90 GuardFlags */
-    "  .zero 12\n"                         /* 0x94 CodeIntegrity */
-    "  .quad __guard_iat_table\n"          /* 0xa0 GuardAddressTakenIatEntryTable */
-    "  .quad __guard_iat_count\n"          /* 0xa8 GuardAddressTakenIatEntryCount */
-    "  .quad __guard_longjmp_table\n"      /* 0xb0 GuardLongJumpTargetTable */
-    "  .quad __guard_longjmp_count\n"      /* 0xb8 GuardLongJumpTargetCount */
-    "  .zero 0x48\n"                       /* 0xc0 DynamicValueRelocTable .. VolatileMetadataPointer */
-    "  .quad __guard_eh_cont_table\n"      /* 0x108 GuardEHContinuationTable */
-    "  .quad __guard_eh_cont_count\n"      /* 0x110 GuardEHContinuationCount */
-    "  .zero 0x28\n");                     /* 0x118 GuardXFG.. GuardMemcpyFunctionPointer */
+    "  .quad __guard_fids_table\n"          /* 0x80 GuardCFFunctionTable */
+    "  .quad __guard_fids_count\n"          /* 0x88 GuardCFFunctionCount */
+    "  .long __guard_flags\n"               /* 0x90 GuardFlags */
+    "  .zero 12\n"                          /* 0x94 CodeIntegrity */
+    "  .quad __guard_iat_table\n"           /* 0xa0 GuardAddressTakenIatEntryTable */
+    "  .quad __guard_iat_count\n"           /* 0xa8 GuardAddressTakenIatEntryCount */
+    "  .quad __guard_longjmp_table\n"       /* 0xb0 GuardLongJumpTargetTable */
+    "  .quad __guard_longjmp_count\n"       /* 0xb8 GuardLongJumpTargetCount */
+    "  .zero 0x48\n"                        /* 0xc0 - 0x107, unused */
+    "  .quad __guard_eh_cont_table\n"       /* 0x108 GuardEHContinuationTable */
+    "  .quad __guard_eh_cont_count\n"       /* 0x110 GuardEHContinuationCount */
+    "  .zero 0x28\n");                      /* 0x118 - 0x13f, unused */
 
 /* The unchecked routines: the check returns, the dispatch jumps to RAX. */
 __asm__(
@@ -160,8 +160,10 @@ static void TintoraGuardFail(uintptr_t target) {
    without this image's table; they are left to those modules. */
 void tintora_validate_call_target(uintptr_t target) {
   const uintptr_t base = (uintptr_t)&__ImageBase;
-  const IMAGE_NT_HEADERS64* nt = (const IMAGE_NT_HEADERS64*)(base + (uintptr_t)__ImageBase.e_lfanew);
-  const IMAGE_DATA_DIRECTORY* dir = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+  const IMAGE_NT_HEADERS64* nt =
+      (const IMAGE_NT_HEADERS64*)(base + (uintptr_t)__ImageBase.e_lfanew);
+  const IMAGE_DATA_DIRECTORY* dir =
+      &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
   const TintoraLoadConfig* config;
   const unsigned char* table;
   size_t count, stride, low, high;

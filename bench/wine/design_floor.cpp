@@ -122,7 +122,7 @@ int MeasureText(HDC dc, HFONT font, const tintora::Utf16Char* text) {
   return r.right;
 }
 
-void DrawText(HDC dc, HFONT font, const tintora::Utf16Char* text, const tintora::PixelRect& p,
+void DrawText(HDC dc, HFONT font, const tintora::Utf16Char* text, const tintora::Rect& p,
               UINT format) {
   SelectObject(dc, font);
   RECT r = {p.left, p.top, p.right, p.bottom};
@@ -239,8 +239,10 @@ int wmain(int argc, wchar_t** argv) {
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   wc.lpszClassName = L"Tintora";
   if (RegisterClassW(&wc) == 0) return 2;
-  const int width = tintora::BaseWidth(Metrics(), GetSystemMetrics(SM_CXBORDER));
-  const int height = tintora::LabelHeight(Metrics(), 1.0f);
+  const tintora::LabelSize size =
+      tintora::LabelSizeAt(Metrics(), GetSystemMetrics(SM_CXBORDER), 1.0f);
+  const int width = size.width;
+  const int height = size.height;
   HWND window = CreateWindowExW(WS_EX_TOPMOST, L"Tintora", L"Tintora", WS_POPUP, 100, 100, width,
                                 height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 3;
