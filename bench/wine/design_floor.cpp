@@ -72,7 +72,7 @@ COLORREF Capture(int x, int y) {
   COLORREF colour = gSample;
   if (pixels != nullptr) {
     const unsigned char* p = static_cast<const unsigned char*>(pixels) + 240;
-    colour = RGB(p[2], p[1], p[0]);
+    colour = static_cast<COLORREF>(tintora::MakeColorRef(p[2], p[1], p[0]));
   }
   SelectObject(memory, previous);
   DeleteDC(memory);
@@ -146,7 +146,7 @@ void Paint(HWND window) {
   Rectangle(memory, box.left, box.top, box.right, box.bottom);
   const unsigned grey = static_cast<unsigned>(tintora::TextGrey(sample));
   SetBkMode(memory, TRANSPARENT);
-  SetTextColor(memory, RGB(grey, grey, grey));
+  SetTextColor(memory, static_cast<COLORREF>(tintora::MakeColorRef(grey, grey, grey)));
   const int nameWidth = MeasureText(memory, gNameFont, tintora::NameText);
   const int qualifierWidth = MeasureText(memory, gQualifierFont, tintora::QualifierText);
   if (qualifierWidth == 0) {
