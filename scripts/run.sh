@@ -4,8 +4,8 @@
 # By default the native X11 label (build/native/x11/tintora):
 #   - with a reachable $DISPLAY it runs there, on your desktop, until you choose
 #     Exit in its right-click menu; its settings are yours (~/.config/tintora);
-#   - otherwise it runs on a private Xvfb display with the openbox window
-#     manager, over a few colour patches, saves a screenshot after a few seconds
+#   - otherwise (or with --virtual) it runs on a private Xvfb display with the
+#     openbox window manager, over a few colour patches, saves a screenshot
 #     (build/native/run-screenshot.png) and stops what it started; its settings
 #     then live in build/native/run-home, never in your home directory.
 #
@@ -15,32 +15,30 @@
 #     a virtual desktop, and only while some window is in the foreground: a 1x1
 #     off-screen helper window sees to that). It runs until you choose Exit in its
 #     right-click menu.
-#   - Otherwise it runs on a private Xvfb display, saves a screenshot after a few
-#     seconds (build/windows/run-screenshot.png), and stops what it started.
+#   - Otherwise (or with --virtual) it runs the tour on a private Xvfb display
+#     (scripts/tour.sh): the label over a few colour patches, its menu and its
+#     About box, in one picture (build/windows/tour.png); then it stops what it
+#     started.
 #   Settings (position, startup entry) persist in the private prefix
 #   build/windows/wineprefix-run, never in ~/.wine.
 #
-# Usage: scripts/run.sh [--windows] [--virtual] [--seconds N]
+# Usage: scripts/run.sh [--windows] [--virtual]
 #   --windows     start tintora.exe under Wine instead of the native label
-#   --virtual     use the private Xvfb display even when $DISPLAY is reachable
-#   --seconds N   wait N seconds before the screenshot (default 5)
+#   --virtual     use a private Xvfb display even when $DISPLAY is reachable
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 repo=$(pwd)
 
 windows=0
 virtual=0
-seconds=5
 while [[ $# -gt 0 ]]; do
   case $1 in
     --windows) windows=1; shift ;;
     --virtual) virtual=1; shift ;;
-    --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "run: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
 done
-[[ $seconds =~ ^[0-9]+$ ]] || { echo "run: --seconds needs a whole number" >&2; exit 2; }
 
 display_reachable() { [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; }
 
@@ -91,7 +89,7 @@ run_native_virtual() {
   # Over the orange patch: an absolute move (which makes no raw event), then
   # one pixel there and back, which the label follows.
   xdotool mousemove 450 370 mousemove_relative -- 1 0 mousemove_relative -- -1 0 2>/dev/null || true
-  sleep "$seconds"
+  sleep 2
   import -window root "$shot"
   echo "run: screenshot saved to $shot"
   echo "run: stopping the label and the private display"
@@ -144,36 +142,10 @@ run_windows_on_display() {
 }
 
 run_windows_virtual() {
-  # A private display: start a session, start the program, take a picture, stop.
-  # The program is started directly rather than through wine-run.sh: stopping the
-  # session ends it, where a runner would make the stop wait for it to finish.
-  bash scripts/wine-desktop.sh start >/dev/null
-  trap 'bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true' EXIT
-  # shellcheck source=lib/wine-session.sh
-  source scripts/lib/wine-session.sh
-  ws_resolve_paths
-  ws_export_state
-  display=$DISPLAY
-  echo "run: starting $exe on the private display $display"
-  "$WINE" "$exe" </dev/null >"$build/run-output.log" 2>&1 &
-  for ((i = 0; i < 150; i++)); do
-    xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"' && break
-    sleep 0.1
-  done
-  if ! xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"'; then
-    echo "run: no Tintora window appeared within 15 s (output: $build/run-output.log)" >&2
-  fi
-  # A few pointer moves over the desktop, so the label shows a sampled colour.
-  for xy in "600 400" "610 405" "620 410"; do
-    # shellcheck disable=SC2086
-    DISPLAY=$display xdotool mousemove $xy 2>/dev/null || true
-    sleep 0.2
-  done
-  sleep "$seconds"
-  shot=$build/run-screenshot.png
-  DISPLAY=$display bash scripts/wine-screenshot.sh "$shot"
-  echo "run: screenshot saved to $shot"
-  echo "run: stopping the program and the private display"
+  # The tour (scripts/tour.sh) shows colour patches, drags the label onto
+  # each, points beside it, opens the menu and the About box, and saves one
+  # picture of it all. It uses a prefix of its own, not the one above.
+  exec bash scripts/tour.sh
 }
 
 bash scripts/setup.sh
