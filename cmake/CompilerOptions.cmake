@@ -17,8 +17,11 @@ else()
 endif()
 
 if(WIN32)
+  # Windows 8.1 (0x0603), the oldest system the manifest supports: the headers
+  # then refuse calls that would not be there. Newer functions are looked up
+  # at run time.
   target_compile_definitions(tintora_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
-    _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+    _WIN32_WINNT=0x0603 WINVER=0x0603)
 endif()
 
 if(TINTORA_SANITIZE)
