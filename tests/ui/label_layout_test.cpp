@@ -211,6 +211,11 @@ TEST(LabelMenu, CommandsCompareTheWholeWParam) {
   EXPECT_EQ(MenuCommandFromWParam((1u << 16) | 2001u), MenuCommand::None);
 }
 
+TEST(LabelLifetime, OnlyAnEndingSessionSavesThePosition) {
+  EXPECT_TRUE(EndSessionSavesPosition(1));   // TRUE: the session ends
+  EXPECT_FALSE(EndSessionSavesPosition(0));  // FALSE: the end was cancelled
+}
+
 TEST(LabelMenu, AboutTextHasFiveLines) {
   const std::u16string about(kAboutText);
   EXPECT_EQ(about.substr(0, about.find(u'\n')), u"Tintora Beta " TINTORA_VERSION_STRING);
