@@ -178,8 +178,8 @@ INSTANTIATE_TEST_SUITE_P(Layouts, TwoTexts,
                              TwoTextCase{50, 24, 80, 40, 8, 5, {-35, 0, 49, 21}, {53, 9, 93, 24}}));
 
 TEST(LabelLayout, QualifierTopIsTheDescentTimesOnePointNine) {
-  // trunc(D * 1.9) in double precision, for the reference descents a face
-  // can have; 10 and 20 land on whole numbers that single precision misses.
+  // trunc(D * 1.9) in double precision for every reference descent up to
+  // 20: a rule that is right at 4 and 5 need not be right at the others.
   const int kTopOfDescent[] = {0,  1,  3,  5,  7,  9,  11, 13, 15, 17, 19,
                                20, 22, 24, 26, 28, 30, 32, 34, 36, 38};
   for (int descent = 0; descent <= 20; ++descent) {
