@@ -24,6 +24,17 @@ if(WIN32)
     _WIN32_WINNT=0x0603 WINVER=0x0603)
 endif()
 
+# Reproducible Windows programs: the same sources give the same bytes,
+# whatever the checkout's path and the time of the build. No build path in
+# the code (__FILE__ and debug names are made relative) and no link time in
+# the PE header.
+if(WIN32 AND NOT MSVC)
+  target_compile_options(tintora_options INTERFACE
+    -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build
+    -fmacro-prefix-map=${CMAKE_SOURCE_DIR}=. -fmacro-prefix-map=${CMAKE_BINARY_DIR}=build)
+  target_link_options(tintora_options INTERFACE LINKER:--no-insert-timestamp)
+endif()
+
 if(TINTORA_SANITIZE)
   # GCC's "undefined" group leaves out float-cast-overflow: a double converted
   # to an integer type that cannot hold it would go unreported.
@@ -39,3 +50,7 @@ if(TINTORA_FUZZ)
   target_compile_options(tintora_options INTERFACE ${TINTORA_FUZZ_LIB_FLAGS})
   target_link_options(tintora_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The Windows programs' exploit mitigations: stack protection and fortified
+# copies on tintora_options, the rest on `tintora_hardening`.
+include(Hardening)

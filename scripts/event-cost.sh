@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # CPU time that tintora.exe spends per raw mouse event under Wine, beside the
-# smallest raw-input program (tintora-rawsink.exe), in one run on one desktop.
+# smallest raw-input program (tintora-rawsink.exe) and beside the design's
+# floor (tintora-floor.exe: exactly the calls the design requires per event),
+# in one run on one desktop.
 #
 # Usage: scripts/event-cost.sh [--events N] [--rate R] [--fast-rate R] [--stages]
 #                              [--tintora EXE] [--drivers DIR] [--out DIR]
@@ -17,13 +19,18 @@
 # (utime + stime) of every process involved, after the queues are drained:
 #   baseline       patches only: what injecting costs the wineserver and X
 #   sink           + tintora-rawsink.exe: the floor for a raw-input program
+#   floor-change   + tintora-floor.exe instead of the label, every move onto a
+#                  new colour: what the design itself costs
+#   floor-same     the same, every move within one colour
 #   label-change   + tintora.exe, every move onto a new colour
 #   label-same     + tintora.exe, every move within one colour
 #   label-change-diag  the label restarted with WINEDEBUG=-all,warn+seh, so
 #                  its two diagnostic lines per colour are printed
 #   label-fast     label-change at --fast-rate: the share of a core taken
 # Wineserver and Xvfb time is split by difference: sink minus baseline is the
-# sink's share, label phases minus sink the label's.
+# sink's share, label and floor phases minus sink theirs. The label's CPU per
+# event as a ratio to the floor's is the time it spends that the design does
+# not require (about 1.0 when it does only what the design asks).
 #
 # Under Wine each SendInput move reaches the raw-input windows as about two
 # WM_INPUT messages: the move, and the echo of the X pointer warp it causes
@@ -63,7 +70,7 @@ perf_need_session "$0" "${args[@]}"
 perf_resolve_tools "$tintora" "$drivers"
 [[ -n $out ]] || out=$(mktemp -d "${TMPDIR:-/tmp}/tintora-event-cost.XXXXXX")
 mkdir -p "$out"
-trap 'perf_stop_all' EXIT
+trap 'proc_stop_recorded' EXIT
 results=$out/results.txt
 : >"$results"
 
@@ -78,7 +85,7 @@ perf_note "wineserver $ws_pid, Xvfb ${xvfb_pid:-not found}; logs in $out"
 perf_note "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 sink_pid="" label_pid=""
 
-ticks() { [[ -n $1 ]] && perf_cpu_ticks "$1" || echo 0; }
+ticks() { [[ -n $1 ]] && proc_cpu_ticks "$1" || echo 0; }
 
 # measure NAME INJECT-ARGS...: one phase; writes NAME.<figure>=value lines.
 measure() {
@@ -117,6 +124,22 @@ perf_start sink_pid "$out/sink" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-rawsink.e
 perf_wait_ready "$sink_pid" "$out/sink"
 measure sink --no-label --sink "${common[@]}"
 
+fonts=""
+[[ -d $here/../resources/fonts ]] && fonts=$(cd "$here/../resources/fonts" && pwd)
+font_args=()
+[[ -n $fonts ]] && font_args=(--fonts "$(WINEDEBUG=-all winepath -w "$fonts" 2>/dev/null || echo "$fonts")")
+
+# The design's floor stands where the label will stand: same class and title.
+floor_pid=""
+perf_start floor_pid "$out/floor" WINEDEBUG=-all -- "$DRIVER_DIR/tintora-floor.exe" "${font_args[@]}"
+perf_wait_ready "$floor_pid" "$out/floor"
+label_pid=$floor_pid
+measure floor-change --sink --mode change "${common[@]}"
+measure floor-same --sink --mode same "${common[@]}"
+kill "$floor_pid" 2>/dev/null || true
+wait "$floor_pid" 2>/dev/null || true
+label_pid=""
+
 perf_start label_pid "$out/tintora" WINEDEBUG=-all -- "$TINTORA_EXE"
 measure label-change --sink --mode change "${common[@]}"
 measure label-same --sink --mode same "${common[@]}"
@@ -130,10 +153,7 @@ measure label-change-diag --sink --mode change "${common[@]}"
 echo "label-change-diag.colours_computed=$(grep -c 'OutputDebugStringA "R: ' "$out/tintora-diag.err" || true)" >>"$results"
 
 if [[ $stages == 1 ]]; then
-  fonts=""
-  [[ -d $here/../resources/fonts ]] && fonts=$(cd "$here/../resources/fonts" && pwd)
-  stage_args=(--iterations 2000)
-  [[ -n $fonts ]] && stage_args+=(--fonts "$(WINEDEBUG=-all winepath -w "$fonts" 2>/dev/null || echo "$fonts")")
+  stage_args=(--iterations 2000 "${font_args[@]}")
   WINEDEBUG=-all "$WINE" "$DRIVER_DIR/tintora-stagebench.exe" "${stage_args[@]}" >"$out/stages.out" \
     2>"$out/stages.err" || perf_note "the stage bench failed"
   WINEDEBUG=-all,warn+seh "$WINE" "$DRIVER_DIR/tintora-stagebench.exe" "${stage_args[@]}" 2>/dev/null |
@@ -148,7 +168,7 @@ awk -F= -v fast="$fast_rate" '
   END {
     printf "%-18s %7s %9s | %10s %10s %10s %10s | %s\n", "phase", "moves", "WM_INPUT",
            "process", "wineserver", "Xvfb", "sum", "us per move (per WM_INPUT)"
-    n = split("sink label-change label-same label-change-diag label-fast", ph, " ")
+    n = split("sink floor-change floor-same label-change label-same label-change-diag label-fast", ph, " ")
     for (i = 1; i <= n; i++) {
       p = ph[i]; if (v[p, "moves"] == "") continue
       proc = (p == "sink") ? v[p, "sink_ms"] : v[p, "label_ms"]
@@ -165,6 +185,12 @@ awk -F= -v fast="$fast_rate" '
              own["label-change"] / own["sink"], total["label-change"] / total["sink"]
       printf "ratio label-same / sink:   process %.1fx, with wineserver and Xvfb shares %.1fx\n",
              own["label-same"] / own["sink"], total["label-same"] / total["sink"]
+    }
+    if (own["floor-change"] > 0 && own["floor-same"] > 0) {
+      printf "ratio label-change / floor-change: process %.2fx, with wineserver and Xvfb shares %.2fx\n",
+             own["label-change"] / own["floor-change"], total["label-change"] / total["floor-change"]
+      printf "ratio label-same / floor-same:     process %.2fx, with wineserver and Xvfb shares %.2fx\n",
+             own["label-same"] / own["floor-same"], total["label-same"] / total["floor-same"]
     }
     printf "a 1000 Hz mouse (1000 moves/s, as paced here): label process %.0f%% of one core, with its wineserver and Xvfb shares %.0f%%\n",
            own["label-change"] / 10.0, total["label-change"] / 10.0

@@ -6,29 +6,27 @@
 #     a virtual desktop, and only while some window is in the foreground: a 1x1
 #     off-screen helper window sees to that). It runs until you choose Exit in its
 #     right-click menu.
-#   - Otherwise it runs on a private Xvfb display, saves a screenshot after a few
-#     seconds (build/windows/run-screenshot.png), and stops what it started.
+#   - Otherwise (or with --virtual) it runs the tour on a private Xvfb display
+#     (scripts/tour.sh): the label over a few colour patches, its menu and its
+#     About box, in one picture (build/windows/tour.png); then it stops what it
+#     started.
 # Settings (position, startup entry) persist in the private prefix
 # build/windows/wineprefix-run, never in ~/.wine.
 #
-# Usage: scripts/run.sh [--virtual] [--seconds N]
-#   --virtual     use the private Xvfb display even when $DISPLAY is reachable
-#   --seconds N   wait N seconds before the screenshot (default 5)
+# Usage: scripts/run.sh [--virtual]
+#   --virtual     the tour on a private Xvfb display even when $DISPLAY is reachable
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 repo=$(pwd)
 
 virtual=0
-seconds=5
 while [[ $# -gt 0 ]]; do
   case $1 in
     --virtual) virtual=1; shift ;;
-    --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "run: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
 done
-[[ $seconds =~ ^[0-9]+$ ]] || { echo "run: --seconds needs a whole number" >&2; exit 2; }
 
 bash scripts/setup.sh
 build=$repo/build/windows
@@ -71,33 +69,7 @@ if [[ $virtual == 0 && -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
   exit "$rc"
 fi
 
-# A private display: start a session, start the program, take a picture, stop.
-# The program is started directly rather than through wine-run.sh: stopping the
-# session ends it, where a runner would make the stop wait for it to finish.
-bash scripts/wine-desktop.sh start >/dev/null
-trap 'bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true' EXIT
-# shellcheck source=lib/wine-session.sh
-source scripts/lib/wine-session.sh
-ws_resolve_paths
-ws_export_state
-display=$DISPLAY
-echo "run: starting $exe on the private display $display"
-"$WINE" "$exe" </dev/null >"$build/run-output.log" 2>&1 &
-for ((i = 0; i < 150; i++)); do
-  xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"' && break
-  sleep 0.1
-done
-if ! xwininfo -display "$display" -root -tree 2>/dev/null | grep -q '"Tintora"'; then
-  echo "run: no Tintora window appeared within 15 s (output: $build/run-output.log)" >&2
-fi
-# A few pointer moves over the desktop, so the label shows a sampled colour.
-for xy in "600 400" "610 405" "620 410"; do
-  # shellcheck disable=SC2086
-  DISPLAY=$display xdotool mousemove $xy 2>/dev/null || true
-  sleep 0.2
-done
-sleep "$seconds"
-shot=$build/run-screenshot.png
-DISPLAY=$display bash scripts/wine-screenshot.sh "$shot"
-echo "run: screenshot saved to $shot"
-echo "run: stopping the program and the private display"
+# A private display: the tour (scripts/tour.sh) shows colour patches, drags
+# the label onto each, points beside it, opens the menu and the About box, and
+# saves one picture of it all. It uses a prefix of its own, not the one above.
+exec bash scripts/tour.sh

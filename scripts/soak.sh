@@ -66,7 +66,7 @@ perf_need_session "$0" "${args[@]}"
 perf_resolve_tools "$tintora" "$drivers"
 [[ -n $out ]] || out=$(mktemp -d "${TMPDIR:-/tmp}/tintora-soak.XXXXXX")
 mkdir -p "$out"
-trap 'perf_stop_all' EXIT
+trap 'proc_stop_recorded' EXIT
 
 label_debug=-all
 [[ $count_repaints == 1 ]] && label_debug=-all,warn+seh
@@ -91,9 +91,9 @@ series=$out/label-memory.csv
 echo "seconds,events,vmdata_kib,vmrss_kib,rssanon_kib,cpu_ticks" >"$series"
 (
   start=$SECONDS
-  while perf_alive "$label_pid"; do
+  while proc_alive "$label_pid"; do
     reached=$( (grep '^checkpoint,' "$out/inject.out" 2>/dev/null || true) | tail -n 1 | cut -d, -f2)
-    echo "$((SECONDS - start)),${reached:--1},$(perf_status_kib "$label_pid" VmData),$(perf_status_kib "$label_pid" VmRSS),$(perf_status_kib "$label_pid" RssAnon),$(perf_cpu_ticks "$label_pid")" >>"$series"
+    echo "$((SECONDS - start)),${reached:--1},$(proc_status_kib "$label_pid" VmData),$(proc_status_kib "$label_pid" VmRSS),$(proc_status_kib "$label_pid" RssAnon),$(proc_cpu_ticks "$label_pid")" >>"$series"
     sleep 1
   done
 ) &
@@ -107,7 +107,7 @@ sleep 1.2  # one more memory row after the last checkpoint
 failures=()
 grep -v '^checkpoint,' "$out/inject.out" || true
 [[ $inject_rc == 0 ]] || failures+=("the injector reported failure (exit code $inject_rc)")
-if perf_alive "$label_pid"; then
+if proc_alive "$label_pid"; then
   echo "label_alive=yes"
 else
   echo "label_alive=NO"
@@ -146,7 +146,7 @@ if [[ $count_repaints == 1 ]]; then
 fi
 
 ws_pid=$(perf_find_wineserver)
-echo "label_cpu_s=$(awk -v t="$(perf_cpu_ticks "$label_pid")" -v hz="$PERF_HZ" 'BEGIN { printf "%.2f", t / hz }')"
+echo "label_cpu_s=$(awk -v t="$(proc_cpu_ticks "$label_pid")" -v hz="$PERF_HZ" 'BEGIN { printf "%.2f", t / hz }')"
 [[ -n $ws_pid ]] && echo "wineserver_pid=$ws_pid"
 echo "logs=$out"
 if [[ ${#failures[@]} -gt 0 ]]; then

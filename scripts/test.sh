@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, then configures, builds and
-# runs the tests of the native, sanitize and windows presets (the Windows tests
-# run under Wine on a private virtual desktop). Fails when any step fails.
+# runs the tests of the native, sanitize, windows (g++) and windows-clang
+# presets (the Windows tests run under Wine on a private virtual desktop; the
+# windows-clang preset runs all but the end-to-end and soak tests, and checks
+# that two release builds are identical). Fails when any step fails.
 #
-# Usage: scripts/test.sh [PRESET...]      (default: format native sanitize fuzz windows)
+# Usage: scripts/test.sh [PRESET...]      (default: format native sanitize fuzz windows windows-clang)
 #   "format" checks the C/C++ formatting and the shell scripts (scripts/check-format.sh);
 #   "fuzz" is a bounded run of each libFuzzer target (scripts/fuzz.sh).
 # Environment: TINTORA_JOBS (default 2) - parallel build and test jobs;
@@ -15,7 +17,7 @@ repo=$(pwd)
 
 jobs=${TINTORA_JOBS:-2}
 presets=("$@")
-[[ ${#presets[@]} -gt 0 ]] || presets=(format native sanitize fuzz windows)
+[[ ${#presets[@]} -gt 0 ]] || presets=(format native sanitize fuzz windows windows-clang)
 
 bash scripts/setup.sh || { echo "test: setup failed" >&2; exit 1; }
 
@@ -25,9 +27,12 @@ mkdir -p "$logs"
 # If a Wine session of the windows build is left over (interrupted run), or
 # this run is interrupted, stop it: it holds an X display and Wine processes.
 stop_wine() {
-  if [[ -f $repo/build/windows/wineprefix-session/session.env ]]; then
-    TINTORA_BUILD_DIR=$repo/build/windows bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true
-  fi
+  local tree
+  for tree in "$repo"/build/windows*; do
+    if [[ -f $tree/wineprefix-session/session.env ]]; then
+      TINTORA_BUILD_DIR=$tree bash scripts/wine-desktop.sh stop >/dev/null 2>&1 || true
+    fi
+  done
 }
 trap stop_wine EXIT
 trap 'exit 130' INT
@@ -102,7 +107,7 @@ done
 echo
 echo "==== Summary"
 for preset in "${presets[@]}"; do
-  printf '  %-9s %s\n' "$preset" "${result[$preset]:-not run}"
+  printf '  %-14s %s\n' "$preset" "${result[$preset]:-not run}"
 done
 echo "  logs in $logs"
 echo

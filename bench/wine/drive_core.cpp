@@ -41,10 +41,14 @@ std::vector<Point> CandidatePoints(const Rect& area, const std::vector<Rect>& av
   }
   const long long cx = (static_cast<long long>(area.left) + area.right) / 2;
   const long long cy = (static_cast<long long>(area.top) + area.bottom) / 2;
-  std::stable_sort(points.begin(), points.end(), [cx, cy](const Point& a, const Point& b) {
+  // Nearest first; equal distances keep the row-major order they were made in
+  // (a plain sort with that tie-break: libstdc++'s stable_sort draws a
+  // deprecation warning from clang).
+  std::sort(points.begin(), points.end(), [cx, cy](const Point& a, const Point& b) {
     const long long da = (a.x - cx) * (a.x - cx) + (a.y - cy) * (a.y - cy);
     const long long db = (b.x - cx) * (b.x - cx) + (b.y - cy) * (b.y - cy);
-    return da < db;
+    if (da != db) return da < db;
+    return a.y != b.y ? a.y < b.y : a.x < b.x;
   });
   return points;
 }

@@ -1,6 +1,9 @@
 # shellcheck shell=bash
 # Shared shell functions of scripts/soak.sh and scripts/event-cost.sh.
-# Sourced, not run. Every process it starts is recorded and stopped by id.
+# Sourced, not run. The process helpers (proc_start, proc_alive,
+# proc_cpu_ticks, proc_status_kib, proc_stop_recorded) are those of the Wine
+# test desktop, scripts/lib/processes.sh: every process started is recorded
+# and stopped by id.
 #
 # The scripts need a Wine desktop session: DISPLAY, WINEPREFIX and WINE in
 # the environment (the test desktop's runner exports them, with
@@ -8,7 +11,9 @@
 # re-runs itself through scripts/wine-run.sh --host, which starts a session
 # for it and stops it afterwards.
 
-PERF_PIDS=()
+# shellcheck source=../../scripts/lib/processes.sh
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/lib/processes.sh"
+
 PERF_HZ=$(getconf CLK_TCK)  # clock ticks per second of /proc/*/stat
 export PERF_HZ
 
@@ -37,7 +42,8 @@ perf_resolve_tools() {
   build=${TINTORA_BUILD_DIR:-$repo/build/windows}
   TINTORA_EXE=${1:-$build/ui/tintora.exe}
   DRIVER_DIR=${2:-$build/bench-wine}
-  if [[ ! -f $TINTORA_EXE || ! -f $DRIVER_DIR/tintora-inject.exe ]] && [[ -f $build/build.ninja ]]; then
+  if [[ ! -f $TINTORA_EXE || ! -f $DRIVER_DIR/tintora-inject.exe || ! -f $DRIVER_DIR/tintora-floor.exe ]] &&
+     [[ -f $build/build.ninja ]]; then
     perf_note "building tintora and the drivers in $build"
     cmake --build "$build" --target tintora tintora_drivers -j2 >&2 || perf_die "build failed"
   fi
@@ -46,17 +52,14 @@ perf_resolve_tools() {
 }
 
 # perf_start VAR LOG_BASE ENV... -- EXE ARGS...: runs a Windows program in the
-# background; VAR receives the id of the (Unix) process that hosts it.
+# background (proc_start); VAR receives the id of the (Unix) process that hosts it.
 perf_start() {
   local var=$1 log=$2
   shift 2
   local envs=()
   while [[ $# -gt 0 && $1 != -- ]]; do envs+=("$1"); shift; done
   shift
-  env "${envs[@]}" "$WINE" "$@" >"$log.out" 2>"$log.err" </dev/null &
-  local pid=$!
-  PERF_PIDS+=("$pid")
-  printf -v "$var" '%s' "$pid"
+  proc_start "$var" "$log" "${envs[@]}" -- "$WINE" "$@"
 }
 
 # perf_wait_ready PID LOG_BASE: until the driver printed "ready" (at most 30 s).
@@ -67,47 +70,16 @@ perf_wait_ready() {
   local i
   for ((i = 0; i < 300; i++)); do
     grep -q '^ready' "$2.out" 2>/dev/null && return 0
-    perf_alive "$1" || perf_die "$(basename "$2") ended early: $(tail -n 3 "$2.err" 2>/dev/null)"
+    proc_alive "$1" || perf_die "$(basename "$2") ended early: $(tail -n 3 "$2.err" 2>/dev/null)"
     sleep 0.1
   done
   perf_die "$(basename "$2") did not get ready in 30 s"
 }
 
-perf_stop_all() {
-  local pid
-  for pid in "${PERF_PIDS[@]}"; do
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${PERF_PIDS[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  PERF_PIDS=()
-}
-
-# True while the process runs (a zombie counts as ended).
-perf_alive() { [[ -d /proc/$1 ]] && ! grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null; }
-
-# CPU time (user + system) of a process, in clock ticks; 0 when gone.
-perf_cpu_ticks() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
-  # Fields after the command name, which may hold spaces: utime is 14, stime 15.
-  stat=${stat##*) }
-  # shellcheck disable=SC2086
-  set -- $stat
-  echo $(( ${12} + ${13} ))
-}
-
-# A /proc/PID/status field in KiB (VmRSS, VmData, RssAnon ...); -1 when absent.
-perf_status_kib() {
-  awk -v f="$2:" '$1 == f { print $2; found = 1 } END { if (!found) print -1 }' "/proc/$1/status" 2>/dev/null ||
-    echo -1
-}
-
 # The wineserver of $WINEPREFIX: from the session, else the server process
 # whose working directory is the prefix's server-<dev>-<inode> directory.
 perf_find_wineserver() {
-  if [[ -n ${TINTORA_WINESERVER_PID:-} ]] && perf_alive "$TINTORA_WINESERVER_PID"; then
+  if [[ -n ${TINTORA_WINESERVER_PID:-} ]] && proc_alive "$TINTORA_WINESERVER_PID"; then
     echo "$TINTORA_WINESERVER_PID"
     return
   fi
@@ -123,7 +95,7 @@ perf_find_wineserver() {
 
 # The Xvfb of $DISPLAY: from the session, else the Xvfb whose command line names it.
 perf_find_xvfb() {
-  if [[ -n ${TINTORA_XVFB_PID:-} ]] && perf_alive "$TINTORA_XVFB_PID"; then
+  if [[ -n ${TINTORA_XVFB_PID:-} ]] && proc_alive "$TINTORA_XVFB_PID"; then
     echo "$TINTORA_XVFB_PID"
     return
   fi
@@ -141,7 +113,7 @@ perf_wait_quiet() {
   local previous="" now still=0 i p
   for ((i = 0; i < 100; i++)); do
     now=""
-    for p in "$@"; do now+="$(perf_cpu_ticks "$p") "; done
+    for p in "$@"; do now+="$(proc_cpu_ticks "$p") "; done
     if [[ $now == "$previous" ]]; then
       still=$((still + 1))
       [[ $still -ge 3 ]] && return 0

@@ -15,6 +15,8 @@
 
 TINTORA_SCRIPTS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TINTORA_REPO_DIR=$(cd "$TINTORA_SCRIPTS_DIR/.." && pwd)
+# shellcheck source=processes.sh
+source "$TINTORA_SCRIPTS_DIR/lib/processes.sh"
 
 # Bump when the prefix configuration below changes: older prefixes are rebuilt.
 TINTORA_PREFIX_VERSION=1
@@ -65,42 +67,6 @@ ws_wine_env() {
   export WINEDEBUG=${WINEDEBUG:--all}
 }
 
-# ws_proc_alive PID STARTTIME: true when that very process still runs. A
-# zombie does not count (this machine's init does not always reap), and a
-# reused id does not match the recorded start time.
-ws_proc_alive() {
-  local pid=$1 start=${2:-} stat
-  [[ $pid =~ ^[0-9]+$ ]] || return 1
-  stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 1
-  stat=${stat##*) }
-  # shellcheck disable=SC2086
-  set -- $stat
-  [[ $1 != Z && $1 != X ]] || return 1
-  [[ -z $start || ${20} == "$start" ]]
-}
-
-ws_proc_start() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
-  stat=${stat##*) }
-  # shellcheck disable=SC2086
-  set -- $stat
-  echo "${20}"
-}
-
-# ws_stop_pid PID STARTTIME NAME: TERM, then KILL after a grace period.
-ws_stop_pid() {
-  local pid=$1 start=$2 name=$3 i
-  ws_proc_alive "$pid" "$start" || return 0
-  kill -TERM "$pid" 2>/dev/null || true
-  for ((i = 0; i < 50; i++)); do
-    ws_proc_alive "$pid" "$start" || return 0
-    sleep 0.1
-  done
-  ws_note "$name ($pid) ignores TERM; killing it"
-  kill -KILL "$pid" 2>/dev/null || true
-}
-
 # The directory of a running wineserver's socket: the server works in it.
 # (Debian's Wine puts it under a random /tmp/wine-XXXXXX, so it is found
 # through the process rather than computed.)
@@ -118,7 +84,7 @@ ws_session_alive() {
   XVFB_START=$(sed -n 's/^TINTORA_XVFB_START=//p' "$WS_STATE")
   WS_PID=$(sed -n 's/^TINTORA_WINESERVER_PID=//p' "$WS_STATE")
   WS_START=$(sed -n 's/^TINTORA_WINESERVER_START=//p' "$WS_STATE")
-  ws_proc_alive "$XVFB_PID" "$XVFB_START" && ws_proc_alive "$WS_PID" "$WS_START"
+  proc_alive "$XVFB_PID" "$XVFB_START" && proc_alive "$WS_PID" "$WS_START"
 }
 
 ws_lock() { # fd 8 = session lock
@@ -136,19 +102,19 @@ ws_start_xvfb() {
       </dev/null >"$WS_DIR/xvfb.log" 2>&1 7>&- 8>&- 9>&- &
     pid=$!
     for ((i = 0; i < 100; i++)); do
-      ws_proc_alive "$pid" || break
+      proc_alive "$pid" || break
       # The display is ours only if the lock file names our server: another
       # run may have taken the same number a moment earlier.
       if [[ -S /tmp/.X11-unix/X$n && $(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null) == "$pid" ]] &&
          xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        WS_DISPLAY=:$n WS_XVFB_PID=$pid WS_XVFB_START=$(ws_proc_start "$pid")
+        WS_DISPLAY=:$n WS_XVFB_PID=$pid WS_XVFB_START=$(proc_start_time "$pid")
         return 0
       fi
       sleep 0.1
     done
     # Another server took this display between the check and the start (or it
     # never came up): try the next one.
-    ws_stop_pid "$pid" "" Xvfb
+    proc_stop "$pid" "" Xvfb ws_note
   done
   ws_die "no free X display in :$first..:$((first + 99)) (see $WS_DIR/xvfb.log)"
 }
@@ -202,7 +168,7 @@ ws_kill_prefix_orphans() {
     # Only Wine programs: their command line is a Windows path or an .exe.
     { tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qiE '^[a-z]:\\|\.exe( |$)|wineserver'; } 2>/dev/null || continue
     pids+=("$pid")
-    starts+=("$(ws_proc_start "$pid" || true)")
+    starts+=("$(proc_start_time "$pid" || true)")
   done
   [[ ${#pids[@]} -gt 0 ]] || return 0
   ws_note "ending ${#pids[@]} leftover Wine process(es) of $WS_PREFIX"
@@ -210,13 +176,13 @@ ws_kill_prefix_orphans() {
   for ((left = 30; left > 0; left--)); do
     local alive=0
     for i in "${!pids[@]}"; do
-      ws_proc_alive "${pids[$i]}" "${starts[$i]}" && alive=1
+      proc_alive "${pids[$i]}" "${starts[$i]}" && alive=1
     done
     [[ $alive == 1 ]] || return 0
     sleep 0.1
   done
   for i in "${!pids[@]}"; do
-    ws_proc_alive "${pids[$i]}" "${starts[$i]}" && kill -KILL "${pids[$i]}" 2>/dev/null
+    proc_alive "${pids[$i]}" "${starts[$i]}" && kill -KILL "${pids[$i]}" 2>/dev/null
   done
   return 0
 }
@@ -230,9 +196,9 @@ ws_cleanup_stale() {
     wp=$(sed -n 's/^TINTORA_WINESERVER_PID=//p' "$WS_STATE")
     wsst=$(sed -n 's/^TINTORA_WINESERVER_START=//p' "$WS_STATE")
     if [[ -d $WS_PREFIX ]]; then timeout 30 "$WS_WINESERVER" -k 2>/dev/null || true; fi
-    ws_stop_pid "$wp" "$wsst" wineserver
+    proc_stop "$wp" "$wsst" wineserver ws_note
     ws_kill_prefix_orphans
-    ws_stop_pid "$xp" "$xs" Xvfb
+    proc_stop "$xp" "$xs" Xvfb ws_note
     rm -f "$WS_STATE"
   elif [[ -d $WS_PREFIX ]]; then
     # No record, but a server of this prefix may still run (killed runner).
@@ -296,16 +262,16 @@ ws_start_locked() {
   fi
   setsid "$WS_WINESERVER" -f -p </dev/null >"$WS_DIR/wineserver.log" 2>&1 7>&- 8>&- 9>&- &
   WS_WS_PID=$!
-  WS_WS_START=$(ws_proc_start "$WS_WS_PID" || true)
+  WS_WS_START=$(proc_start_time "$WS_WS_PID" || true)
   local sock='' i
   for ((i = 0; i < 100; i++)); do
     sock=$(ws_server_socket "$WS_WS_PID") && [[ -S $sock ]] && break
-    ws_proc_alive "$WS_WS_PID" || break
+    proc_alive "$WS_WS_PID" || break
     sleep 0.1
   done
   if [[ ! -S $sock ]]; then
-    ws_stop_pid "$WS_WS_PID" "$WS_WS_START" wineserver
-    ws_stop_pid "$WS_XVFB_PID" "$WS_XVFB_START" Xvfb
+    proc_stop "$WS_WS_PID" "$WS_WS_START" wineserver ws_note
+    proc_stop "$WS_XVFB_PID" "$WS_XVFB_START" Xvfb ws_note
     ws_die "wineserver did not start (see $WS_DIR/wineserver.log)"
   fi
   ws_write_state

@@ -1,13 +1,16 @@
 # Checks one built Windows program from the host, by reading `objdump -p`.
 #
 #   cmake -DOBJDUMP=<objdump> -DPROGRAM=<file.exe> -DCHECK=imports|hardening
-#         [-DREQUIRE_GUARD_CF=ON] -P check_pe.cmake
+#         [-DREQUIRE_GUARD_CF=ON -DREADOBJ=<llvm-readobj>] -P check_pe.cmake
 #
 # imports:   every imported DLL ships with Windows (no compiler runtime DLLs
 #            that would have to be installed beside the program).
 # hardening: ASLR with high entropy (relocations kept, image base above
-#            4 GiB), DEP; control-flow guard when REQUIRE_GUARD_CF is on
-#            (the build enabled it), otherwise only reported.
+#            4 GiB), DEP, stack protection (the canary's failure routine and
+#            its message are in the image); control-flow guard when
+#            REQUIRE_GUARD_CF is on (the build enabled it): the flag, and a
+#            load configuration whose guard function table is not empty and
+#            whose flags say the code is instrumented. Otherwise only reported.
 foreach(var OBJDUMP PROGRAM CHECK)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "check_pe.cmake: ${var} is not set")
@@ -74,6 +77,38 @@ elseif(CHECK STREQUAL "hardening")
     list(APPEND problems "GUARD_CF is not set although the build enables control-flow guard")
   endif()
 
+  # Stack protection: libssp's failure routine is linked in; its message is
+  # the mark it leaves in the image.
+  file(STRINGS "${PROGRAM}" ssp_message REGEX "stack smashing detected" LIMIT_COUNT 1)
+  if(NOT ssp_message)
+    list(APPEND problems "no stack protection (the canary failure routine is not in the image)")
+  endif()
+
+  set(table_text "")
+  if(REQUIRE_GUARD_CF)
+    if(NOT READOBJ)
+      list(APPEND problems "control-flow guard required but no llvm-readobj to read the load configuration")
+    else()
+      execute_process(COMMAND "${READOBJ}" --coff-load-config "${PROGRAM}"
+        OUTPUT_VARIABLE load_config RESULT_VARIABLE status)
+      if(NOT status EQUAL 0 OR NOT load_config MATCHES "GuardCFFunctionCount: ([0-9]+)")
+        list(APPEND problems "no load configuration with a guard function table")
+      else()
+        set(count "${CMAKE_MATCH_1}")
+        if(count EQUAL 0)
+          list(APPEND problems "the guard function table is empty")
+        endif()
+        if(NOT load_config MATCHES "CF_INSTRUMENTED")
+          list(APPEND problems "the guard flags do not say the code is instrumented")
+        endif()
+        if(load_config MATCHES "GuardCFCheckDispatch: 0x0\n")
+          list(APPEND problems "no guard dispatch routine pointer")
+        endif()
+        set(table_text ", guard function table of ${count} targets")
+      endif()
+    endif()
+  endif()
+
   # Without base relocations the loader cannot move the image, whatever
   # DYNAMIC_BASE says.
   if(dump MATCHES "Characteristics[ \t]+0x([0-9a-fA-F]+)")
@@ -111,9 +146,9 @@ elseif(CHECK STREQUAL "hardening")
   if(guard EQUAL 0)
     set(guard_text "control-flow guard off (the toolchain offers none)")
   else()
-    set(guard_text "control-flow guard on")
+    set(guard_text "control-flow guard on${table_text}")
   endif()
-  message(STATUS "${name}: DllCharacteristics 0x${flags_hex}: high-entropy ASLR, DEP, image base 0x${base}, ${guard_text}")
+  message(STATUS "${name}: DllCharacteristics 0x${flags_hex}: high-entropy ASLR, DEP, stack protection, image base 0x${base}, ${guard_text}")
 else()
   message(FATAL_ERROR "check_pe.cmake: unknown CHECK '${CHECK}' (imports or hardening)")
 endif()

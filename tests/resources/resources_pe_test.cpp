@@ -165,12 +165,12 @@ TEST_F(ProgramResources, ManifestAsksForNoElevationAndPerMonitorDpi) {
   const char* const required[] = {
       "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
       "xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">True/PM</dpiAware>",
-      "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, "
-      "PerMonitor</dpiAwareness>",
+      ("xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, "
+       "PerMonitor</dpiAwareness>"),
       "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
       "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>",  // Windows 8.1
       "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",  // Windows 10 and 11
-      "name=\"MossVane.Tintora\" version=\"" TINTORA_VERSION_STRING ".0\"",
+      ("name=\"MossVane.Tintora\" version=\"" TINTORA_VERSION_STRING ".0\""),
   };
   for (const char* item : required)
     EXPECT_NE(text.find(item), std::string::npos) << "missing: " << item;
