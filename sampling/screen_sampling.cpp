@@ -8,6 +8,14 @@
 
 namespace tintora {
 
+// The portable decisions mirror these values of the Windows headers.
+static_assert(kLeftButtonDown == RI_MOUSE_LEFT_BUTTON_DOWN, "RI_MOUSE_LEFT_BUTTON_DOWN");
+static_assert(kLeftButtonUp == RI_MOUSE_LEFT_BUTTON_UP, "RI_MOUSE_LEFT_BUTTON_UP");
+static_assert(kRawInputError == static_cast<UINT>(-1), "GetRawInputData's error result");
+static_assert(sizeof(ColorRef) == sizeof(COLORREF) &&
+                  MakeColorRef(0x12, 0x34, 0x56) == RGB(0x12, 0x34, 0x56),
+              "COLORREF layout");
+
 int SamplingPaused = 0;
 RECT LabelScreenRect = {0, 0, 0, 0};
 POINT PointerPos = {0, 0};

@@ -40,6 +40,8 @@ constexpr std::uint32_t kMaxModulePathUnits = 32767;
 constexpr std::uint32_t kMaxModulePathBufferUnits = kMaxModulePathUnits + 1;
 // First buffer tried: the classic MAX_PATH.
 constexpr std::uint32_t kInitialModulePathBufferUnits = 260;
+// ERROR_INSUFFICIENT_BUFFER, the error of a cut-short module path.
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 
 enum class ModulePathResult {
   Whole,      // the buffer holds the complete path and its terminator

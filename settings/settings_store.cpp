@@ -8,6 +8,11 @@
 
 namespace tintora {
 
+// The portable decisions mirror these values of the Windows headers.
+static_assert(kErrorInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER, "ERROR_INSUFFICIENT_BUFFER");
+static_assert(kInitialModulePathBufferUnits == MAX_PATH, "MAX_PATH");
+static_assert(kMaxModulePathUnits == UNICODE_STRING_MAX_CHARS, "UNICODE_STRING_MAX_CHARS");
+
 const wchar_t SettingsKeyPath[] = L"SOFTWARE\\MossVane\\Tintora";
 const wchar_t RunKeyPath[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 

@@ -146,6 +146,16 @@ bool Answer(std::string_view token, long lineNumber, std::FILE* out, std::FILE* 
   return true;
 }
 
+// Flushes the answers; a failed write anywhere on the way turns the exit
+// status into 1 and says so.
+int FinishOutput(std::FILE* out, std::FILE* err, int status) {
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "%s: cannot write the answers\n", kProgramName);
+    return 1;
+  }
+  return status;
+}
+
 }  // namespace
 
 bool ParseColorToken(std::string_view token, ColorRef* color) {
@@ -199,10 +209,10 @@ int RunNamer(int argc, const char* const* argv, std::FILE* in, std::FILE* out, s
         optionsEnded = true;
       } else if (arg == "--help") {
         PrintUsage(out);
-        return std::fflush(out) == 0 ? 0 : 1;
+        return FinishOutput(out, err, 0);
       } else if (arg == "--version") {
         std::fprintf(out, "%s %s\n", kProgramName, TINTORA_VERSION_STRING);
-        return std::fflush(out) == 0 ? 0 : 1;
+        return FinishOutput(out, err, 0);
       } else {
         std::fprintf(err, "%s: unknown option \"%s\" (try --help)\n", kProgramName,
                      DescribeToken(arg).c_str());
@@ -257,11 +267,7 @@ int RunNamer(int argc, const char* const* argv, std::FILE* in, std::FILE* out, s
     }
   }
 
-  if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fprintf(err, "%s: cannot write the answers\n", kProgramName);
-    return 1;
-  }
-  return anyBad ? 1 : 0;
+  return FinishOutput(out, err, anyBad ? 1 : 0);
 }
 
 }  // namespace tintora

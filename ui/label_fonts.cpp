@@ -4,6 +4,13 @@
 
 namespace tintora {
 
+// The portable font requests mirror these values of the Windows headers.
+static_assert(kClearTypeQuality == CLEARTYPE_QUALITY, "CLEARTYPE_QUALITY");
+static_assert(kAntialiasedQuality == ANTIALIASED_QUALITY, "ANTIALIASED_QUALITY");
+static_assert(kBlackFaceRequestWeight == FW_NORMAL, "FW_NORMAL");
+static_assert(kBoldFaceRequestWeight == FW_BOLD, "FW_BOLD");
+static_assert(kDefaultDpi == USER_DEFAULT_SCREEN_DPI, "USER_DEFAULT_SCREEN_DPI");
+
 namespace {
 
 HFONT CreateRequestedFont(const FontRequest& request) {

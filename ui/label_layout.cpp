@@ -132,6 +132,8 @@ int SignedWord(std::uintptr_t word) {
 
 }  // namespace
 
+bool EndSessionSavesPosition(std::uintptr_t wParam) { return wParam != 0; }
+
 Point MenuPositionFromLParam(std::intptr_t lParam) {
   const std::uintptr_t bits = static_cast<std::uintptr_t>(lParam);
   return Point{SignedWord(bits), SignedWord(bits >> 16)};

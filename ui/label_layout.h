@@ -123,6 +123,14 @@ MenuCommand MenuCommandFromWParam(std::uintptr_t wParam);
 // each signed, so monitors left of or above the primary give negative values.
 Point MenuPositionFromLParam(std::intptr_t lParam);
 
+// ---- Lifetime ------------------------------------------------------------
+
+// WM_ENDSESSION: wParam TRUE means the session ends (logoff, restart or
+// shutdown), and after the answer the process may be ended at any moment,
+// without WM_DESTROY: the position is saved then. FALSE means the end was
+// cancelled, and nothing happens.
+bool EndSessionSavesPosition(std::uintptr_t wParam);
+
 // The About box text: five lines joined by "\n".
 extern const Utf16Char kAboutText[];
 

@@ -86,6 +86,13 @@ LRESULT HandleDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
+// The session ends: save now, exactly as the destroy handling would, since
+// the destruction may never come. A later destruction saves the same again.
+LRESULT HandleEndSession(HWND window, WPARAM wParam) {
+  if (EndSessionSavesPosition(wParam)) SaveWindowPosition(window);
+  return 0;
+}
+
 LRESULT HandleDestroy(HWND window) {
   SaveWindowPosition(window);
   DeleteLabelFonts();
@@ -140,12 +147,18 @@ UINT MonitorDpiForWindow(HWND window) {
   return dpiX;
 }
 
+// The routing table: each message the label handles and what it answers;
+// everything else goes to DefWindowProcW.
 LRESULT CALLBACK LabelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       return HandleCreate(window);
     case WM_DESTROY:
-      return HandleDestroy(window);
+      return HandleDestroy(window);  // saves the position, releases, quits
+    case WM_QUERYENDSESSION:
+      return TRUE;  // the label never holds up a logoff, restart or shutdown
+    case WM_ENDSESSION:
+      return HandleEndSession(window, wParam);  // TRUE saves the position; answers 0
     case WM_DPICHANGED:
       return HandleDpiChanged(window, wParam, lParam);
     case WM_PAINT:

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "debug_output.h"
 #include "test_support.h"
 #include "wide_format.h"
 
@@ -35,6 +36,21 @@ TEST(Diagnostics, NonNumbersPrintAsTheIndefiniteInteger) {
   XyzToAppearance(XyzColor{{nan, nan, nan, 1.0}});
   ASSERT_EQ(capture.Lines().size(), 1u);
   EXPECT_EQ(capture.Lines()[0], u"j: -2147483648 c: -2147483648 h: -2147483648 \n");
+}
+
+void CountLine(const char16_t*, void* count) { ++*static_cast<int*>(count); }
+
+TEST(Diagnostics, ResettingTheSinkDropsThePreviousOne) {
+  int lines = 0;
+  SetDebugSink(CountLine, &lines);
+  WriteDebugOutput(u"kept");
+  ResetDebugSink();
+  WriteDebugOutput(u"not for the old sink");
+  SrgbToXyz(MakeColorRef(1, 2, 3));
+  EXPECT_EQ(lines, 1);
+#ifndef _WIN32
+  EXPECT_FALSE(DebugOutputActive());  // off the debugger, the default is silence
+#endif
 }
 
 std::u16string Format(std::size_t capacityBytes, const char16_t* format, int value) {

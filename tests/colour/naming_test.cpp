@@ -41,6 +41,30 @@ const NamedSample kNamedSamples[] = {
     {128, 128, 128, "Grey", "56%"},
     {240, 240, 240, "Grey", "7%"},
     {100, 100, 110, "Grey", "Violetish"},
+    // One colour for each of the other names and qualifiers the label shows.
+    {0, 160, 192, "Blue", "Cyanish"},
+    {64, 64, 160, "Blue", "Violetish"},
+    {64, 0, 0, "Brown", "Reddish"},
+    {0, 224, 255, "Cyan", "Bluish"},
+    {0, 224, 192, "Green", "Cyanish"},
+    {176, 192, 0, "Green", "Yellowish"},
+    {160, 176, 192, "Grey", "Bluish"},
+    {128, 96, 96, "Grey", "Brownish"},
+    {224, 255, 255, "Grey", "Cyanish"},
+    {16, 32, 16, "Grey", "Greenish"},
+    {208, 192, 176, "Grey", "Orangish"},
+    {24, 8, 16, "Grey", "Pinkish"},
+    {192, 160, 160, "Grey", "Redish"},
+    {224, 224, 192, "Grey", "Yellowish"},
+    {255, 64, 0, "Orange", "Reddish"},
+    {192, 128, 0, "Orange", "Yellowish"},
+    {255, 192, 192, "Pink", "Reddish"},
+    {96, 0, 64, "Pink", "Violet"},
+    {192, 32, 0, "Red", "Orangish"},
+    {64, 0, 192, "Violet", "Bluish"},
+    {255, 0, 192, "Violet", "Pinkish"},
+    {224, 232, 88, "Yellow", "Greenish"},
+    {255, 192, 64, "Yellow", "Orangish"},
 };
 
 TEST(NameColor, NamesTheWorkedSamples) {
@@ -50,6 +74,26 @@ TEST(NameColor, NamesTheWorkedSamples) {
     SCOPED_TRACE(testing::Message() << s.r << "," << s.g << "," << s.b);
     EXPECT_EQ(Narrow(NameText), s.name);
     EXPECT_EQ(Narrow(QualifierText), s.qualifier);
+  }
+}
+
+// Every grey percentage a screen colour can show, 1% to 98%: the level n of
+// a neutral grey (n, n, n) that shows it.
+const unsigned kGreyLevelOfPercent[99] = {
+    0,   251, 249, 247, 245, 243, 241, 239, 237, 234, 232, 230, 228, 226, 224, 222, 219,
+    217, 215, 213, 211, 209, 206, 204, 202, 200, 198, 195, 193, 191, 189, 186, 184, 182,
+    180, 177, 175, 173, 170, 168, 166, 163, 161, 159, 156, 154, 152, 149, 147, 145, 142,
+    140, 137, 135, 132, 130, 127, 125, 122, 120, 117, 115, 112, 110, 107, 104, 102, 99,
+    96,  94,  91,  88,  85,  83,  80,  77,  74,  71,  68,  65,  62,  59,  56,  53,  50,
+    47,  44,  40,  37,  33,  30,  26,  22,  18,  14,  10,  6,   3,   1};
+
+TEST(NameColor, NamesEveryGreyPercentage) {
+  DebugSilence quiet;
+  for (int percent = 1; percent <= 98; ++percent) {
+    const unsigned n = kGreyLevelOfPercent[percent];
+    NameColor(AppearanceOf(n, n, n));
+    EXPECT_EQ(Narrow(NameText), "Grey") << n;
+    EXPECT_EQ(Narrow(QualifierText), std::to_string(percent) + "%") << n;
   }
 }
 

@@ -311,13 +311,12 @@ class Wine:
 
 
 class Helpers:
-    """The probe, the painter and the input injector."""
+    """The probe and the patch painter."""
 
-    def __init__(self, wine, probe, painter, injector):
+    def __init__(self, wine, probe, painter):
         self.wine = wine
         self.probe_exe = probe
         self.painter_exe = painter
-        self.injector_exe = injector
 
     def probe(self, *args, allow_fail=False, timeout=60):
         result = self.wine.run(self.probe_exe, *args, timeout=timeout)
@@ -329,13 +328,6 @@ class Helpers:
         if result.returncode != 0 and not allow_fail:
             raise E2EFailure("probe %s failed: %s" % (" ".join(map(str, args)), lines[-1]))
         return answer
-
-    def inject(self, *steps):
-        result = self.wine.run(self.injector_exe, *steps, timeout=60)
-        lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
-        check(result.returncode == 0 and lines,
-              "input injection %s failed: %s %s" % (" ".join(map(str, steps)), result.stdout, result.stderr))
-        return json.loads(lines[-1])
 
     def start_painter(self, patches, background="808080", title="E2E Painter"):
         args = ["--bg", background, "--title", title]

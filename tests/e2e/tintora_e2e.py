@@ -6,7 +6,7 @@ needs otherwise), drives it with real pointer input, looks at real
 screenshots and the registry, and always ends the program again.
 
   tintora_e2e.py --scenario NAME --tintora EXE --probe EXE --painter EXE
-                 --input EXE --namer EXE --fonts DIR --artifacts DIR
+                 --namer EXE --fonts DIR --artifacts DIR
 
 Run it through the Wine test desktop (CTest does), which exports DISPLAY,
 WINEPREFIX and WINE. Exit code 0 pass, 1 fail, 77 skipped.
@@ -78,23 +78,13 @@ def rgb_of(hex_colour):
     return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
 
 
-def frame_of(rgb):
-    return tuple(int(c * 0.9) for c in rgb)
-
-
-def grey_of(rgb):
-    r, g, b = rgb
-    luma = g * 0.587 / 255 + r * 0.299 / 255 + b * 0.114 / 255
-    return 51 if 1 - luma < 0.3 else 255
-
-
 class Context:
     def __init__(self, args):
         self.args = args
         self.artifacts = os.path.abspath(args.artifacts)
         os.makedirs(self.artifacts, exist_ok=True)
         self.wine = Wine(self.artifacts)
-        self.helpers = Helpers(self.wine, args.probe, args.painter, args.input)
+        self.helpers = Helpers(self.wine, args.probe, args.painter)
         self.screen = Screen(os.environ["DISPLAY"])
         self.fonts = sorted(os.path.join(args.fonts, f) for f in os.listdir(args.fonts) if f.lower().endswith(".ttf"))
         check(len(self.fonts) == 2, "expected the two font files in %s" % args.fonts)
@@ -118,9 +108,11 @@ class Context:
     KEYS = {0x1B: "Escape", 0x73: "F4", 0x12: "Alt_L"}
 
     def pointer(self, *steps):
-        """Real pointer and keyboard input on the X display (xdotool), in the
-        injector's step words. Wine follows the X pointer, so moves made
-        there never disagree with where Wine thinks the pointer is."""
+        """Real pointer and keyboard input on the X display (xdotool): "move
+        X Y", "ldown", "lup", "rdown", "rup", "lclick", "rclick", "wheel N",
+        "key VK", "keydown VK", "keyup VK", "sleep MS". Wine follows the X
+        pointer, so moves made there never disagree with where Wine thinks
+        the pointer is."""
         words = []
         steps = list(steps)
         i = 0
@@ -298,8 +290,6 @@ class Context:
         and OCR of the texts."""
         rgb = rgb_of(colour)
         self.wait_label_background(info, rgb)
-        frame = frame_of(rgb)
-        grey = grey_of(rgb)
         reference = drawn = None
         # The picture is looked at again a few times before a difference
         # counts: the background may be on the screen before the text is.
@@ -311,6 +301,8 @@ class Context:
             x0, y0 = shot.left, shot.top
             if reference is None:
                 reference, drawn = self.reference(dpi, colour, name, qualifier, tag, (width, height))
+                # The frame colour and text grey the label's core gives.
+                frame, grey = tuple(drawn["frame"]), drawn["grey"]
             failures, fill, differing = self.compare_label(shot, rgb, frame, grey, reference)
             if not failures:
                 break
@@ -326,12 +318,10 @@ class Context:
                 failures.append("OCR read %s, expected %r" % (readings, name))
         else:
             # The two texts are read apart: the qualifier's face is much
-            # smaller and reads better enlarged on its own. Their places
-            # follow from the measured text widths.
-            nw, qw, ave = drawn["name_width"], drawn["qualifier_width"], drawn["ave_char_width"]
-            m = int((width - qw - nw - ave) / 2)
-            h = ave // 2
-            split = x0 + max(1, min(width - 1, width - m - qw + h // 2))
+            # smaller and reads better enlarged on its own. They part in the
+            # middle of the gap between their rectangles.
+            gap = (drawn["name_rect"][2] + drawn["qualifier_rect"][0]) // 2
+            split = x0 + max(1, min(width - 1, gap))
             name_readings = ocr_text(shot.crop(x0 + 1, y0 + 1, split, y0 + height - 1), ink_rgb, rgb, expected=name)
             readable = drawn["qualifier_font_height"] >= OCR_MIN_QUALIFIER_HEIGHT
             qualifier_readings = ocr_text(shot.crop(split, y0 + 1, x0 + width - 1, y0 + height - 1), ink_rgb, rgb,
@@ -365,7 +355,7 @@ class Context:
         # What start-up would give if the system's minimum width of an
         # overlapped window (SM_CXMINTRACK) widened the window before it was
         # scaled: named in the message when that is what happened.
-        clamped = int(max(m["base_width"], m["cxmintrack"]) * m["scale"])
+        clamped = m["mintrack_scaled_width"]
         region = info["region"]
         print("  metrics at %d DPI: face %s tmHeight %d tmInternalLeading %d tmAveCharWidth %d tmDescent %d; "
               "BaseWidth %d, width %d, LabelHeight %d, qualifier font %d; window %s region %s" %
@@ -736,22 +726,30 @@ def end_and_check_saved(ctx, run, how):
     return expected
 
 
+def drag_label(ctx, run, info, dx, dy):
+    """Drags the label by (dx, dy) with the left button; nothing is sampled
+    on the way. Returns the window's new state."""
+    left, top, _, _ = ctx.label_box(info)
+    samples = len(run.samples())
+    x, y = left + 10, top + 6
+    ctx.pointer("move", x, y, "ldown", "sleep", 100, "move", x + dx // 6, y + dy // 5, "sleep", 100,
+                "move", x + dx * 5 // 6, y + dy * 4 // 5, "sleep", 100, "move", x + dx, y + dy, "sleep", 200, "lup")
+    target = [info["rect"][0] + dx, info["rect"][1] + dy]
+    moved = wait_until(lambda: (lambda w: w if w["rect"][:2] == target else None)(ctx.helpers.probe("window")),
+                       10, what="the label to follow the drag")
+    check(len(run.samples()) == samples, "the drag sampled colours: %s" % run.samples()[samples:])
+    print("  dragged from %s to %s" % (info["rect"][:2], moved["rect"][:2]))
+    return moved
+
+
 def scenario_exit(ctx):
     """Exit from the menu: exit code 0, position saved once, restored next time."""
     ctx.clean_settings()
     ctx.painter([], background="808080")
     ctx.park_pointer()
     run = ctx.start("exit.log", extra_debug=",trace+reg")
-    info = run.window()
     # Drag the label somewhere else first, so that the saved place is new.
-    left, top, _, _ = ctx.label_box(info)
-    samples = len(run.samples())
-    ctx.pointer("move", left + 10, top + 6, "ldown", "sleep", 100, "move", left + 60, top + 56, "sleep", 100,
-                       "move", left + 260, top + 206, "sleep", 100, "move", left + 310, top + 256, "sleep", 200, "lup")
-    moved = wait_until(lambda: (lambda w: w if w["rect"][:2] == [info["rect"][0] + 300, info["rect"][1] + 250]
-                                else None)(ctx.helpers.probe("window")), 10, what="the label to follow the drag")
-    check(len(run.samples()) == samples, "the drag sampled colours: %s" % run.samples()[samples:])
-    print("  dragged from %s to %s" % (info["rect"][:2], moved["rect"][:2]))
+    drag_label(ctx, run, run.window(), 300, 250)
     saved = end_and_check_saved(ctx, run, "menu")
     run = ctx.start("exit-restart.log")
     info = run.window()
@@ -771,6 +769,56 @@ def scenario_altf4(ctx):
     run = ctx.start("close.log", extra_debug=",trace+reg")
     run.window()
     end_and_check_saved(ctx, run, "close")
+
+
+def end_session(ctx, run, ending):
+    """A logoff as the system runs it: WM_QUERYENDSESSION, WM_ENDSESSION
+    with wParam ending, then the process ended with no further message."""
+    answer = ctx.helpers.probe("endsession", ending, "--terminate")
+    check(answer["query_result"] == 1, "WM_QUERYENDSESSION answered %s, not TRUE" % answer["query_result"])
+    check(answer["end_result"] == 0, "WM_ENDSESSION answered %s, not 0" % answer["end_result"])
+    # The exit code as Windows reports it (the wine loader's own status
+    # after an outside termination varies).
+    check(answer["exit_code"] == 229, "exit code %s, not that of TerminateProcess" % answer["exit_code"])
+    run.wait_exit()
+
+
+def scenario_endsession(ctx):
+    """A logoff ends the label without WM_DESTROY: WM_ENDSESSION (TRUE) has
+    saved the dragged position, and the next start restores it; a cancelled
+    one (FALSE) writes nothing; a destruction after an ending session saves
+    the same values again."""
+    ctx.clean_settings()
+    ctx.painter([], background="808080")
+    ctx.park_pointer()
+    run = ctx.start("endsession.log", extra_debug=",trace+reg")
+    dragged = drag_label(ctx, run, run.window(), 300, 250)["normal"][:2]
+    end_session(ctx, run, 1)
+    saved = ctx.helpers.probe("reg", "get")
+    check([saved.get("posx"), saved.get("posy")] == dragged, "saved %s after the logoff, the label was at %s" %
+          ([saved.get("posx"), saved.get("posy")], dragged))
+    check(count_position_saves(run) == 1, "the position was written %d times" % count_position_saves(run))
+
+    run = ctx.start("endsession-cancelled.log", extra_debug=",trace+reg")
+    info = run.window()
+    check(info["rect"][:2] == dragged, "restarted at %s, saved %s" % (info["rect"][:2], dragged))
+    drag_label(ctx, run, info, -200, -150)
+    end_session(ctx, run, 0)
+    saved = ctx.helpers.probe("reg", "get")
+    check([saved.get("posx"), saved.get("posy")] == dragged and count_position_saves(run) == 0,
+          "a cancelled logoff wrote %s (%d writes)" % ([saved.get("posx"), saved.get("posy")],
+                                                      count_position_saves(run)))
+
+    run = ctx.start("endsession-destroy.log", extra_debug=",trace+reg")
+    check(run.window()["rect"][:2] == dragged, "the cancelled logoff moved the next start")
+    check(ctx.helpers.probe("endsession", 1)["end_result"] == 0, "WM_ENDSESSION did not answer 0")
+    ctx.helpers.probe("close")
+    check(run.wait_exit() == 0, "exit code %s after a close request" % run.exit_code)
+    saved = ctx.helpers.probe("reg", "get")
+    check([saved.get("posx"), saved.get("posy")] == dragged and count_position_saves(run) == 2,
+          "after the session's end and a close: %s written %d times" %
+          ([saved.get("posx"), saved.get("posy")], count_position_saves(run)))
+    print("  logoff saved %s and the next start restored it; a cancelled one wrote nothing" % dragged)
 
 
 def scenario_restore(ctx):
@@ -987,6 +1035,7 @@ SCENARIOS = {
     "about": scenario_about,
     "exit": scenario_exit,
     "altf4": scenario_altf4,
+    "endsession": scenario_endsession,
     "restore": scenario_restore,
     "dpi120": scenario_dpi120,
     "dpi144": scenario_dpi144,
@@ -1000,7 +1049,7 @@ SCENARIOS = {
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS) + ["all"])
-    for name in ("tintora", "probe", "painter", "input", "namer", "fonts", "artifacts"):
+    for name in ("tintora", "probe", "painter", "namer", "fonts", "artifacts"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--version", required=True, help="the program's version, as the About box shows it")
     args = parser.parse_args()

@@ -78,6 +78,9 @@ TEST(FormatAnswerLine, GivesHexNameQualifierAndSixDecimals) {
 TEST(DescribeToken, EscapesControlBytesAndCutsLongTokens) {
   EXPECT_EQ(DescribeToken("ab\x1b[2J\"\\"), "ab\\x1B[2J\\x22\\x5C");
   EXPECT_EQ(DescribeToken(std::string(100, 'x')), std::string(64, 'x') + "...");
+  // DEL is no printable character either.
+  EXPECT_EQ(DescribeToken("a\x7F~"), "a\\x7F~");
+  EXPECT_EQ(DescribeToken(std::string(64, 'x')), std::string(64, 'x'));
 }
 
 // Runs the namer on the given arguments and standard input, through
@@ -137,6 +140,18 @@ TEST(RunNamer, RefusesOverlongLinesWithoutKeepingThem) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out.substr(0, 8), "#000001\t");
   EXPECT_EQ(r.err, "tintora-name: line 1: not a colour: \"" + std::string(64, '1') + "...\"\n");
+}
+
+TEST(RunNamer, AcceptsLinesOfUpTo256Bytes) {
+  // Blanks around a colour count towards the line's length.
+  const RunResult longest = RunTool({}, std::string(249, ' ') + "255,0,0\n");
+  EXPECT_EQ(longest.status, 0);
+  EXPECT_EQ(longest.out.substr(0, 12), "#ff0000\tRed\t");
+  const RunResult longer = RunTool({}, std::string(250, ' ') + "255,0,0\n");
+  EXPECT_EQ(longer.status, 1);
+  EXPECT_TRUE(longer.out.empty());
+  EXPECT_EQ(longer.err,
+            "tintora-name: line 1: not a colour: \"" + std::string(64, ' ') + "...\"\n");
 }
 
 TEST(RunNamer, AllGoodMeansExitZeroAndNothingOnStandardError) {

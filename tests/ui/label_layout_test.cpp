@@ -126,6 +126,19 @@ INSTANTIATE_TEST_SUITE_P(
                       ColourCase{255, 0, 255, 229, 0, 229, 255},      // magenta
                       ColourCase{1, 2, 10, 0, 1, 9, 255}));           // frame truncation
 
+// The luma's terms are added green and red first, then blue: in the
+// textbook order (0.299 R + 0.587 G + 0.114 B) / 255 these colours land just
+// below 0.7 and would get white text.
+const unsigned kLumaEdgeColours[][3] = {
+    {59, 235, 201},  {63, 225, 242},  {81, 237, 133},  {133, 221, 79},  {152, 202, 127},
+    {164, 172, 250}, {190, 164, 223}, {193, 185, 107}, {205, 155, 230}, {231, 147, 203},
+    {234, 168, 87},  {235, 137, 244}, {250, 128, 251}};
+
+TEST(LabelColours, LumaSumsInTheLabelsOrder) {
+  for (const auto& c : kLumaEdgeColours)
+    EXPECT_EQ(TextGrey(MakeColorRef(c[0], c[1], c[2])), 51) << c[0] << "," << c[1] << "," << c[2];
+}
+
 TEST(LabelLayout, SingleTextSpansTheLabelAboveTheBottomMargin) {
   const Rect r = SingleTextRect(139, 24);
   EXPECT_EQ(r.left, 0);
@@ -164,6 +177,17 @@ INSTANTIATE_TEST_SUITE_P(Layouts, TwoTexts,
                              // A very negative margin runs the qualifier past the right edge.
                              TwoTextCase{50, 24, 80, 40, 8, 5, {-35, 0, 49, 21}, {53, 9, 93, 24}}));
 
+TEST(LabelLayout, QualifierTopIsTheDescentTimesOnePointNine) {
+  // trunc(D * 1.9) in double precision for every reference descent up to
+  // 20: a rule that is right at 4 and 5 need not be right at the others.
+  const int kTopOfDescent[] = {0,  1,  3,  5,  7,  9,  11, 13, 15, 17, 19,
+                               20, 22, 24, 26, 28, 30, 32, 34, 36, 38};
+  for (int descent = 0; descent <= 20; ++descent) {
+    const TwoTextLayout layout = TwoTextRects(139, 24, 60, 40, 7, descent);
+    EXPECT_EQ(layout.qualifier.top, kTopOfDescent[descent]) << "descent " << descent;
+  }
+}
+
 TEST(LabelMenu, PositionIsSignedSixteenBitPerAxis) {
   const Point inPrimary = MenuPositionFromLParam((300 << 16) | 200);
   EXPECT_EQ(inPrimary.x, 200);
@@ -185,6 +209,11 @@ TEST(LabelMenu, CommandsCompareTheWholeWParam) {
   EXPECT_EQ(MenuCommandFromWParam(2004), MenuCommand::None);
   // A notification code in the high word is not a menu command.
   EXPECT_EQ(MenuCommandFromWParam((1u << 16) | 2001u), MenuCommand::None);
+}
+
+TEST(LabelLifetime, OnlyAnEndingSessionSavesThePosition) {
+  EXPECT_TRUE(EndSessionSavesPosition(1));   // TRUE: the session ends
+  EXPECT_FALSE(EndSessionSavesPosition(0));  // FALSE: the end was cancelled
 }
 
 TEST(LabelMenu, AboutTextHasFiveLines) {

@@ -120,6 +120,11 @@ TEST_F(LabelWindowTest, FixedAnswersOfTheWindowProcedure) {
   EXPECT_EQ(SendMessageW(window_, WM_NCHITTEST, 0, MAKELPARAM(5000, 5000)), HTCAPTION);
   EXPECT_EQ(SendMessageW(window_, WM_ERASEBKGND, 0, 0), 1);
   EXPECT_EQ(SendMessageW(window_, WM_DRAWITEM, 0, 0), 0);
+  // The label never holds up the end of a session; a cancelled end does
+  // nothing. (An ending one saves the position: the end-to-end tests.)
+  EXPECT_EQ(SendMessageW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_EQ(SendMessageW(window_, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF), 0);
+  EXPECT_TRUE(IsWindow(window_));
   EXPECT_EQ(SendMessageW(window_, WM_COMMAND, 9999, 0), 0);
   // A notification carrying Exit's id in the low word is no menu command.
   EXPECT_EQ(SendMessageW(window_, WM_COMMAND, MAKEWPARAM(kCmdExit, 1), 0), 0);

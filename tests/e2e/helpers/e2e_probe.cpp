@@ -4,13 +4,17 @@
 //
 //   window [--wait MS] [--gone MS]   the label's rects, region, styles, process
 //   metrics [--font PATH]... [--dpi N]
-//                                    reference font metrics and derived sizes
-//     (metrics and render take --name-font FACE WEIGHT and --qualifier-font FACE WEIGHT
-//      to change the font requests; the defaults select the Black and the Bold face)
+//                                    reference font metrics and the sizes the label's
+//                                    layout core derives from them
 //   render --out FILE.bmp --rgb rrggbb --name T [--qual T] [--dpi N] [--size W H] [--font PATH]...
-//                                    the label as it should look, as a BMP
+//                                    the label as it should look, as a BMP, drawn with the
+//                                    layout core's fonts, frame, text grey and rectangles
 //   dpichanged DPI X Y [W H]         sends WM_DPICHANGED with a suggested rect
 //   close                            posts WM_CLOSE to the label
+//   endsession 1|0 [--terminate]     sends WM_QUERYENDSESSION, then WM_ENDSESSION with that
+//                                    wParam (lParam ENDSESSION_LOGOFF), as a logoff does; with
+//                                    --terminate then ends the label's process as the system
+//                                    may (TerminateProcess, exit code 229), with no message
 //   about [--wait MS] [--dismiss]    the About box's texts
 //   menu [--wait MS] [--dismiss]     the popup menu's rect and items
 //   foreground                       the foreground window
@@ -34,6 +38,7 @@
 
 #include "e2e_common.h"
 #include "e2e_dpi.h"
+#include "label_layout.h"
 
 namespace {
 
@@ -45,20 +50,8 @@ using tintora::e2e::ParseLong;
 const wchar_t kSettingsKey[] = L"SOFTWARE\\MossVane\\Tintora";
 const wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
-// GDI knows the Black file by its legacy family "Encode Sans Condensed Black"
-// (style Regular): that family at normal weight gives the Black face as it
-// is, while "Encode Sans Condensed" at 900 would give the Bold file. The label
-// shows its name in the Black face and its qualifier in the Bold one, so the
-// requests that select exactly those faces are the defaults here.
-const wchar_t kBlackFamily[] = L"Encode Sans Condensed Black";
-const wchar_t kBoldFamily[] = L"Encode Sans Condensed";
-
-struct FontChoice {
-  std::wstring face;
-  long weight;
-};
-FontChoice g_name_font{kBlackFamily, 400};
-FontChoice g_qualifier_font{kBoldFamily, 700};
+// The exit code of a label ended by "endsession --terminate".
+constexpr UINT kTerminatedExitCode = 229;
 
 struct Options {
   std::vector<std::wstring> positional;
@@ -69,6 +62,7 @@ struct Options {
   long width = 0;
   long height = 0;
   bool dismiss = false;
+  bool terminate = false;
   std::wstring out;
   std::wstring name;
   std::wstring qualifier;
@@ -89,14 +83,6 @@ bool ParseOptions(const std::vector<std::wstring>& words, Options* options) {
       if (!ParseLong(words[i + 1], &options->width) || !ParseLong(words[i + 2], &options->height))
         return false;
       i += 2;
-    } else if (w == L"--name-font" && i + 2 < words.size()) {
-      g_name_font.face = words[i + 1];
-      if (!ParseLong(words[i + 2], &g_name_font.weight)) return false;
-      i += 2;
-    } else if (w == L"--qualifier-font" && i + 2 < words.size()) {
-      g_qualifier_font.face = words[i + 1];
-      if (!ParseLong(words[i + 2], &g_qualifier_font.weight)) return false;
-      i += 2;
     } else if (w == L"--font" && has_value) {
       options->fonts.push_back(words[++i]);
     } else if (w == L"--out" && has_value) {
@@ -109,6 +95,8 @@ bool ParseOptions(const std::vector<std::wstring>& words, Options* options) {
       if (!ParseHexColour(words[++i], &options->rgb)) return false;
     } else if (w == L"--dismiss") {
       options->dismiss = true;
+    } else if (w == L"--terminate") {
+      options->terminate = true;
     } else {
       options->positional.push_back(w);
     }
@@ -205,24 +193,28 @@ int RegisterFonts(const std::vector<std::wstring>& fonts) {
   return faces;
 }
 
+// A font as the label's core requests it.
+HFONT CreateRequestedFont(const tintora::FontRequest& request) {
+  return CreateFontW(request.height, 0, 0, 0, request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, static_cast<DWORD>(request.quality),
+                     FF_MODERN | DEFAULT_PITCH, reinterpret_cast<const wchar_t*>(request.face));
+}
+
 struct Reference {
   TEXTMETRICW tm{};
   std::wstring face;
   int border = 0;
-  int base_width = 0;
+  tintora::LabelMetrics metrics{};
   float scale = 1.0f;
-  int scaled_width = 0;
-  int label_height = 0;
-  int qualifier_height = 0;
+  tintora::LabelSize size{};  // the scaled width and LabelHeight
 };
 
-// Measures the reference font exactly as the label does at start-up.
+// Measures the reference font in this process, as the label does at
+// start-up; the sizes come from the label's layout core.
 Reference MeasureReference(long dpi) {
   Reference ref;
   HDC ic = CreateICW(L"DISPLAY", nullptr, nullptr, nullptr);
-  HFONT font = CreateFontW(0, 0, 0, 0, static_cast<int>(g_name_font.weight), FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           CLEARTYPE_QUALITY, FF_MODERN | DEFAULT_PITCH, g_name_font.face.c_str());
+  HFONT font = CreateRequestedFont(tintora::ReferenceFontRequest());
   HGDIOBJ previous = SelectObject(ic, font);
   GetTextMetricsW(ic, &ref.tm);
   wchar_t face[LF_FACESIZE + 1] = {};
@@ -233,12 +225,10 @@ Reference MeasureReference(long dpi) {
   DeleteObject(font);
 
   ref.border = GetSystemMetrics(SM_CXBORDER);
-  ref.base_width = ref.tm.tmAveCharWidth * 15 + (ref.border + ref.tm.tmHeight) * 2;
-  ref.scale = static_cast<float>(dpi) / 96.0f;
-  const int em = ref.tm.tmHeight - ref.tm.tmInternalLeading;
-  ref.scaled_width = static_cast<int>(static_cast<float>(ref.base_width) * ref.scale);
-  ref.label_height = static_cast<int>(em * 1.9 * static_cast<double>(ref.scale));
-  ref.qualifier_height = static_cast<int>(em * 1.15 * static_cast<double>(ref.scale));
+  ref.metrics = tintora::LabelMetrics{ref.tm.tmHeight, ref.tm.tmDescent, ref.tm.tmInternalLeading,
+                                      ref.tm.tmAveCharWidth};
+  ref.scale = tintora::UiScaleFromDpi(static_cast<unsigned>(dpi));
+  ref.size = tintora::LabelSizeAt(ref.metrics, ref.border, ref.scale);
   return ref;
 }
 
@@ -259,25 +249,19 @@ int CmdMetrics(const Options& options) {
       .Int("cymintrack", GetSystemMetrics(SM_CYMINTRACK))
       .Int("dpi", options.dpi)
       .Double("scale", static_cast<double>(ref.scale))
-      .Int("base_width", ref.base_width)
-      .Int("scaled_width", ref.scaled_width)
-      .Int("label_height", ref.label_height)
-      .Int("name_font_height", ref.label_height)
-      .Int("qualifier_font_height", ref.qualifier_height)
+      .Int("base_width", tintora::BaseWidth(ref.metrics, ref.border))
+      .Int("scaled_width", ref.size.width)
+      .Int("label_height", ref.size.height)
+      .Int("name_font_height", tintora::NameFontRequest(ref.metrics, ref.scale).height)
+      .Int("qualifier_font_height", tintora::QualifierFontRequest(ref.metrics, ref.scale).height)
+      // The width if the system's minimum width of an overlapped window had
+      // widened the window before it was scaled, for naming that failure.
+      .Int("mintrack_scaled_width",
+           tintora::ScaleExtent(std::max(tintora::BaseWidth(ref.metrics, ref.border),
+                                         GetSystemMetrics(SM_CXMINTRACK)),
+                                ref.scale))
       .Print();
   return 0;
-}
-
-// RGB() promotes to int on some headers and trips the sign-conversion warning.
-COLORREF MakeColour(int r, int g, int b) {
-  return static_cast<COLORREF>(r & 0xFF) | (static_cast<COLORREF>(g & 0xFF) << 8) |
-         (static_cast<COLORREF>(b & 0xFF) << 16);
-}
-
-HFONT LabelFont(int height, const FontChoice& choice) {
-  return CreateFontW(height, 0, 0, 0, static_cast<int>(choice.weight), FALSE, FALSE, FALSE,
-                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                     FF_MODERN | DEFAULT_PITCH, choice.face.c_str());
 }
 
 bool WriteBmp(const std::wstring& path, const BYTE* pixels, int width, int height) {
@@ -316,16 +300,22 @@ bool WriteBmp(const std::wstring& path, const BYTE* pixels, int width, int heigh
   return ok;
 }
 
-// Draws the label as it should look for the given colour and texts: the same
-// font requests, fill, frame, grey choice and layout, into a bitmap.
+std::string RectJson(const tintora::Rect& r) {
+  return "[" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+         std::to_string(r.right) + "," + std::to_string(r.bottom) + "]";
+}
+
+// Draws the label as it should look for the given colour and texts, with
+// the layout core's fonts, frame colour, text grey and text rectangles, into
+// a bitmap; prints what it used.
 int CmdRender(const Options& options) {
   if (options.out.empty()) return Fail("render needs --out FILE.bmp");
   const int faces = RegisterFonts(options.fonts);
   const Reference ref = MeasureReference(options.dpi);
   // The label paints into its region's box; the caller passes the box it
   // found, the region's own size being checked apart.
-  const int width = options.width > 0 ? static_cast<int>(options.width) : ref.scaled_width;
-  const int height = options.height > 0 ? static_cast<int>(options.height) : ref.label_height;
+  const int width = options.width > 0 ? static_cast<int>(options.width) : ref.size.width;
+  const int height = options.height > 0 ? static_cast<int>(options.height) : ref.size.height;
   if (width <= 0 || height <= 0) return Fail("render: empty label size");
 
   BITMAPINFO bmi{};
@@ -346,46 +336,42 @@ int CmdRender(const Options& options) {
   }
   HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
 
-  const int r = GetRValue(options.rgb);
-  const int g = GetGValue(options.rgb);
-  const int b = GetBValue(options.rgb);
+  const tintora::ColorRef sample = options.rgb;
+  const tintora::ColorRef frame = tintora::FrameColor(sample);
+  const unsigned grey = static_cast<unsigned>(tintora::TextGrey(sample));
   HBRUSH brush = CreateSolidBrush(options.rgb);
-  HPEN pen = CreatePen(
-      PS_INSIDEFRAME, 1,
-      MakeColour(static_cast<int>(r * 0.9), static_cast<int>(g * 0.9), static_cast<int>(b * 0.9)));
+  HPEN pen = CreatePen(PS_INSIDEFRAME, 1, frame);
   HGDIOBJ old_pen = SelectObject(memory, pen);
   HGDIOBJ old_brush = SelectObject(memory, brush);
   Rectangle(memory, 0, 0, width, height);
-  const double luma = g * 0.587 / 255 + r * 0.299 / 255 + b * 0.114 / 255;
-  const int grey = 1.0 - luma < 0.3 ? 51 : 255;
   SetBkMode(memory, TRANSPARENT);
-  SetTextColor(memory, MakeColour(grey, grey, grey));
+  SetTextColor(memory, tintora::MakeColorRef(grey, grey, grey));
 
-  HFONT name_font = LabelFont(ref.label_height, g_name_font);
-  HFONT qualifier_font = LabelFont(ref.qualifier_height, g_qualifier_font);
+  HFONT name_font = CreateRequestedFont(tintora::NameFontRequest(ref.metrics, ref.scale));
+  HFONT qualifier_font = CreateRequestedFont(tintora::QualifierFontRequest(ref.metrics, ref.scale));
   HGDIOBJ old_font = SelectObject(memory, name_font);
-  RECT name_rect{0, 0, 0, 0};
-  DrawTextW(memory, options.name.c_str(), -1, &name_rect, DT_CALCRECT);
+  RECT name_extent{0, 0, 0, 0};
+  DrawTextW(memory, options.name.c_str(), -1, &name_extent, DT_CALCRECT);
   SelectObject(memory, qualifier_font);
-  RECT qualifier_rect{0, 0, 0, 0};
-  DrawTextW(memory, options.qualifier.c_str(), -1, &qualifier_rect, DT_CALCRECT);
-  const int nw = name_rect.right;
-  const int qw = qualifier_rect.right;
-  const int ave = ref.tm.tmAveCharWidth;
+  RECT qualifier_extent{0, 0, 0, 0};
+  DrawTextW(memory, options.qualifier.c_str(), -1, &qualifier_extent, DT_CALCRECT);
+  const int nw = name_extent.right;
+  const int qw = qualifier_extent.right;
+  tintora::TwoTextLayout layout{tintora::SingleTextRect(width, height), {0, 0, 0, 0}};
   if (qw == 0) {
     SelectObject(memory, name_font);
-    RECT rect{0, 0, width, height - 3};
+    RECT rect{layout.name.left, layout.name.top, layout.name.right, layout.name.bottom};
     DrawTextW(memory, options.name.c_str(), -1, &rect,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
   } else {
-    const int m = (width - qw - nw - ave) / 2;
-    const int h = ave / 2;
+    layout = tintora::TwoTextRects(width, height, nw, qw, ref.tm.tmAveCharWidth, ref.tm.tmDescent);
     SelectObject(memory, name_font);
-    RECT rect{m + h, 0, width - m - qw, height - 3};
+    RECT rect{layout.name.left, layout.name.top, layout.name.right, layout.name.bottom};
     DrawTextW(memory, options.name.c_str(), -1, &rect,
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
     SelectObject(memory, qualifier_font);
-    RECT qrect{width + h - m - qw, static_cast<int>(ref.tm.tmDescent * 1.9), width + h - m, height};
+    RECT qrect{layout.qualifier.left, layout.qualifier.top, layout.qualifier.right,
+               layout.qualifier.bottom};
     DrawTextW(memory, options.qualifier.c_str(), -1, &qrect, DT_SINGLELINE | DT_VCENTER);
   }
   GdiFlush();
@@ -409,10 +395,12 @@ int CmdRender(const Options& options) {
       .Int("height", height)
       .Int("name_width", nw)
       .Int("qualifier_width", qw)
-      .Int("ave_char_width", ave)
-      .Int("descent", ref.tm.tmDescent)
-      .Int("name_font_height", ref.label_height)
-      .Int("qualifier_font_height", ref.qualifier_height)
+      .Raw("name_rect", RectJson(layout.name))
+      .Raw("qualifier_rect", RectJson(layout.qualifier))
+      .Int("qualifier_font_height", tintora::QualifierFontRequest(ref.metrics, ref.scale).height)
+      .Raw("frame", "[" + std::to_string(tintora::RedOf(frame)) + "," +
+                        std::to_string(tintora::GreenOf(frame)) + "," +
+                        std::to_string(tintora::BlueOf(frame)) + "]")
       .Int("grey", grey)
       .Print();
   return written ? 0 : 1;
@@ -492,6 +480,47 @@ int CmdClose() {
   const BOOL posted = PostMessageW(label, WM_CLOSE, 0, 0);
   JsonLine().Int("found", 1).Int("posted", posted != FALSE).Print();
   return posted ? 0 : 1;
+}
+
+int CmdEndSession(const Options& options) {
+  long ending = 0;
+  if (options.positional.size() < 2 || !ParseLong(options.positional[1], &ending))
+    return Fail("usage: endsession 1|0 [--terminate]");
+  HWND label = FindLabel();
+  if (label == nullptr) {
+    JsonLine().Int("found", 0).Print();
+    return 1;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(label, &pid);
+  DWORD_PTR query = 0;
+  DWORD_PTR end = 0;
+  const bool queried = SendMessageTimeoutW(label, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                           SMTO_ABORTIFHUNG, 10000, &query) != 0;
+  const bool ended = SendMessageTimeoutW(label, WM_ENDSESSION, ending != 0 ? TRUE : FALSE,
+                                         ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &end) != 0;
+  bool terminated = false;
+  DWORD exit_code = STILL_ACTIVE;
+  if (options.terminate) {
+    HANDLE process = OpenProcess(
+        PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process != nullptr) {
+      terminated = TerminateProcess(process, kTerminatedExitCode) != FALSE &&
+                   WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+      GetExitCodeProcess(process, &exit_code);
+      CloseHandle(process);
+    }
+  }
+  JsonLine()
+      .Int("found", 1)
+      .Int("query_sent", queried)
+      .Int("query_result", static_cast<long long>(query))
+      .Int("end_sent", ended)
+      .Int("end_result", static_cast<long long>(end))
+      .Int("terminated", terminated)
+      .Int("exit_code", exit_code)
+      .Print();
+  return queried && ended && (terminated || !options.terminate) ? 0 : 1;
 }
 
 struct ChildTexts {
@@ -943,7 +972,8 @@ int main() {
   if (words.empty() || !ParseOptions(words, &options)) {
     return Fail(
         "usage: e2e_probe "
-        "window|metrics|render|dpichanged|close|about|menu|foreground|pixel|reg|dll ...");
+        "window|metrics|render|dpichanged|close|endsession|about|menu|foreground|pixel|reg|dll "
+        "...");
   }
   options.positional.insert(options.positional.begin(), words[0]);
   const std::wstring& command = words[0];
@@ -952,6 +982,7 @@ int main() {
   if (command == L"render") return CmdRender(options);
   if (command == L"dpichanged") return CmdDpiChanged(options);
   if (command == L"close") return CmdClose();
+  if (command == L"endsession") return CmdEndSession(options);
   if (command == L"about") return CmdAbout(options);
   if (command == L"menu") return CmdMenu(options);
   if (command == L"foreground") return CmdForeground();
