@@ -5,7 +5,7 @@ XTEST, which the server turns into XInput 2 raw events), screenshots, OCR,
 the settings files and the exit status.
 
   x11_e2e.py --scenario NAME --tintora PROGRAM --namer tintora-name
-             --session STATE --artifacts DIR
+             --oracle x11_paint_oracle --session STATE --artifacts DIR
 
 Each scenario runs the label with a configuration directory of its own and
 always ends it. Exit code 0 pass, 1 fail, 77 skipped.
@@ -24,7 +24,7 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from e2e_lib import E2EFailure, E2ESkip, Screen, check, ocr_text, ocr_words, wait_until  # noqa: E402
-from tintora_e2e import NAMED_COLOURS, centre, frame_of, grey_of, grid_patches, rgb_of  # noqa: E402
+from tintora_e2e import NAMED_COLOURS, centre, grid_patches, rgb_of  # noqa: E402
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DESKTOP_SCRIPT = os.path.join(REPO, "scripts", "x11-desktop.sh")
@@ -208,6 +208,12 @@ class Context:
             answers[cells[0][1:].lower()] = (cells[1], cells[2], float(cells[3]), float(cells[4]), float(cells[5]))
         return answers
 
+    def paint_of(self, colour):
+        """The frame and the text grey that the label's core gives a colour."""
+        line = subprocess.run([self.args.oracle, colour], capture_output=True, text=True, timeout=30,
+                              check=True).stdout.split()
+        return tuple(int(v) for v in line[1:4]), int(line[4])
+
     # -- looking at the label --------------------------------------------
 
     def grab_label(self, info):
@@ -239,7 +245,7 @@ class Context:
         if (width, height) != SIZE_AT_DPI[dpi]:
             failures.append("size %dx%d, the Windows label is %dx%d" % ((width, height) + SIZE_AT_DPI[dpi]))
         x0, y0 = shot.left, shot.top
-        frame = frame_of(rgb)
+        frame, grey = self.paint_of(colour)
         edge = [(x, y0) for x in range(x0, x0 + width)] + [(x, y0 + height - 1) for x in range(x0, x0 + width)]
         edge += [(x0, y) for y in range(y0, y0 + height)] + [(x0 + width - 1, y) for y in range(y0, y0 + height)]
         off = [p for p in edge if shot.pixel(*p) != frame]
@@ -252,7 +258,6 @@ class Context:
         fill = max(counts, key=counts.get)
         if fill != rgb:
             failures.append("fill %s, expected %s" % (fill, rgb))
-        grey = grey_of(rgb)
         if counts.get((grey, grey, grey), 0) < 5:
             failures.append("text grey %d: only %d pixels of it" % (grey, counts.get((grey, grey, grey), 0)))
         inner = shot.crop(x0 + 1, y0 + 1, x0 + width - 1, y0 + height - 1)
@@ -714,7 +719,7 @@ SCENARIOS = {
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS) + ["all"])
-    for name in ("tintora", "namer", "session", "artifacts"):
+    for name in ("tintora", "namer", "oracle", "session", "artifacts"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     names = sorted(SCENARIOS) if args.scenario == "all" else [args.scenario]
