@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools clang-19 lld-19 llvm-19
   wine wine64 xvfb xdotool x11-utils imagemagick tesseract-ocr icoutils nsis
   zip unzip python3 nodejs npm
+  pkg-config libx11-dev libxi-dev libxext-dev libgtk-3-dev libcairo2-dev libfreetype-dev
+  libxtst-dev openbox dpkg-dev x11-xserver-utils
 )
 
 installed() {

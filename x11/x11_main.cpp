@@ -1,0 +1,218 @@
+// Program entry of the X11 label: the command line, the checks that the
+// screen can be sampled, and the one main loop that carries the label's X
+// connection, GTK's and the end signals.
+#include "debug_output.h"
+#include "label_layout.h"
+#include "version.h"
+#include "x11_label.h"
+#include "x11_rules.h"
+#include "x11_settings.h"
+
+#include <X11/Xlib.h>
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace tintora {
+
+namespace {
+
+GMainLoop* MainLoop = nullptr;
+bool Ending = false;
+int ExitStatus = kExitOk;
+
+void DebugToStderr(const Utf16Char* line, void*) {
+  const std::string text = Utf8FromUtf16(line);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+// ---- The label's X connection as a source of the main loop ----
+
+struct XSource {
+  GSource base;
+  GPollFD poll;
+};
+
+gboolean XSourcePrepare(GSource*, gint* timeout) {
+  *timeout = -1;
+  XFlush(LabelDisplay);
+  return XEventsQueued(LabelDisplay, QueuedAlready) > 0;
+}
+
+gboolean XSourceCheck(GSource* source) {
+  const auto* x = reinterpret_cast<XSource*>(source);
+  return (x->poll.revents & G_IO_IN) != 0 || XEventsQueued(LabelDisplay, QueuedAlready) > 0;
+}
+
+gboolean XSourceDispatch(GSource*, GSourceFunc, gpointer) {
+  // Every event that has arrived, each handled in full (a new colour is
+  // painted before the next event is looked at).
+  while (!Ending && XPending(LabelDisplay) > 0) {
+    XEvent event;
+    XNextEvent(LabelDisplay, &event);
+    HandleLabelEvent(&event);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+GSourceFuncs XSourceFuncs = {XSourcePrepare, XSourceCheck, XSourceDispatch,
+                             nullptr,        nullptr,      nullptr};
+
+void AttachXSource() {
+  GSource* source = g_source_new(&XSourceFuncs, sizeof(XSource));
+  auto* x = reinterpret_cast<XSource*>(source);
+  x->poll.fd = ConnectionNumber(LabelDisplay);
+  x->poll.events = G_IO_IN | G_IO_HUP | G_IO_ERR;
+  g_source_add_poll(source, &x->poll);
+  g_source_set_can_recurse(source, FALSE);
+  g_source_attach(source, nullptr);
+  g_source_unref(source);
+}
+
+gboolean OnEndSignal(gpointer) {
+  EndLabel();
+  return G_SOURCE_CONTINUE;
+}
+
+int (*GdkErrorHandler)(Display*, XErrorEvent*) = nullptr;
+
+// A request of the label's that fails (a screen read just as the screen
+// shrank, a window that went away) is passed over: the next event samples
+// afresh. GTK's connection keeps GTK's own handling.
+int OnXError(Display* display, XErrorEvent* error) {
+  if (display == LabelDisplay) return 0;
+  return GdkErrorHandler != nullptr ? GdkErrorHandler(display, error) : 0;
+}
+
+// The server went away (the session ended, the server crashed): keep the
+// last position it reported, then end. Xlib ends the process when this
+// returns, so it ends it itself.
+int OnDisplayLost(Display*) {
+  if (LabelWindow != 0) SaveWindowPosition(CurrentLabelPosition(false));
+  std::fflush(stderr);
+  _exit(kExitDisplayLost);
+}
+
+void PrintHelp() {
+  std::printf(
+      "Usage: tintora [--debug] [--display NAME]\n"
+      "Shows a small label that names the colour under the mouse pointer.\n"
+      "\n"
+      "  --debug          print the sampled colour and its CIECAM02 values on stderr\n"
+      "                   (also when TINTORA_DEBUG=1)\n"
+      "  --display NAME   the X display to use instead of $DISPLAY\n"
+      "  --help           show this help and exit\n"
+      "  --version        show the version and exit\n"
+      "\n"
+      "Drag the label with the left button; right-click it for its menu.\n"
+      "Settings: $XDG_CONFIG_HOME/tintora/tintora.conf (default ~/.config);\n"
+      "startup entry: $XDG_CONFIG_HOME/autostart/tintora.desktop.\n"
+      "\n"
+      "Exit status: 0 ended normally (Exit, close, SIGTERM, SIGHUP, SIGINT); 1 could not\n"
+      "set up; 2 bad arguments; 3 no X display; 4 no XInput 2; 5 Xwayland; 6 X\n"
+      "connection lost.\n");
+}
+
+}  // namespace
+
+void EndLabel() {
+  if (Ending) return;
+  Ending = true;
+  SaveWindowPosition(CurrentLabelPosition(true));
+  ExitStatus = kExitOk;
+  if (MainLoop != nullptr) g_main_loop_quit(MainLoop);
+}
+
+int Main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv, std::getenv("TINTORA_DEBUG"));
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "tintora: %s (see --help)\n", options.error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    PrintHelp();
+    return kExitOk;
+  }
+  if (options.version) {
+    std::printf("tintora %s\n", TINTORA_VERSION_STRING);
+    return kExitOk;
+  }
+  if (options.debug) SetDebugSink(DebugToStderr, nullptr);
+
+  const char* displayName =
+      options.display.empty() ? std::getenv("DISPLAY") : options.display.c_str();
+  const DisplayVerdict fromEnvironment =
+      VerdictFromEnvironment(displayName, std::getenv("WAYLAND_DISPLAY"));
+  if (fromEnvironment != DisplayVerdict::Usable) {
+    std::fprintf(stderr, "%s\n", VerdictMessage(fromEnvironment));
+    return VerdictExitStatus(fromEnvironment);
+  }
+  Display* display = XOpenDisplay(displayName);
+  if (display == nullptr) {
+    std::fprintf(stderr, "tintora: cannot open the X display \"%s\"\n", displayName);
+    return kExitNoDisplay;
+  }
+  const int refused = CheckServer(display);
+  if (refused != 0) {
+    XCloseDisplay(display);
+    return refused;
+  }
+  if (!LoadLabelFonts()) {
+    std::fprintf(stderr, "tintora: the embedded fonts cannot be read\n");
+    ReleaseLabelFonts();
+    XCloseDisplay(display);
+    return kExitFailure;
+  }
+
+  // GTK on the same display, for the menu and the About box only.
+  setenv("DISPLAY", displayName, 1);
+  gdk_set_allowed_backends("x11");
+  // A menu and a message need no OpenGL: without this GDK loads the GL
+  // drivers at start-up to choose visuals, some 50 MB of resident memory.
+  g_setenv("GDK_GL", "disable", FALSE);
+  g_set_prgname("tintora");  // WM_CLASS tintora/Tintora for the menu and the About box
+  int gtkArgc = 1;
+  char* gtkArgvStore[] = {argv[0], nullptr};
+  char** gtkArgv = gtkArgvStore;
+  if (!gtk_init_check(&gtkArgc, &gtkArgv)) {
+    std::fprintf(stderr, "tintora: GTK cannot use the display \"%s\"\n", displayName);
+    ReleaseLabelFonts();
+    XCloseDisplay(display);
+    return kExitFailure;
+  }
+  // After GTK, whose own handler would end the process without saving.
+  XSetIOErrorHandler(OnDisplayLost);
+  GdkErrorHandler = XSetErrorHandler(OnXError);
+  // A write to a server that has gone must reach the handler above rather
+  // than end the process on SIGPIPE.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  if (!CreateLabel(display)) {
+    std::fprintf(stderr, "tintora: the label window cannot be created\n");
+    DestroyLabel();
+    XCloseDisplay(display);
+    return kExitFailure;
+  }
+  MainLoop = g_main_loop_new(nullptr, FALSE);
+  AttachXSource();
+  g_unix_signal_add(SIGTERM, OnEndSignal, nullptr);
+  g_unix_signal_add(SIGHUP, OnEndSignal, nullptr);
+  g_unix_signal_add(SIGINT, OnEndSignal, nullptr);
+  g_main_loop_run(MainLoop);
+  g_main_loop_unref(MainLoop);
+  MainLoop = nullptr;
+  DestroyLabel();
+  XCloseDisplay(display);
+  gdk_display_close(gdk_display_get_default());
+  return ExitStatus;
+}
+
+}  // namespace tintora
+
+int main(int argc, char** argv) { return tintora::Main(argc, argv); }
