@@ -4,10 +4,11 @@
 # By default the native X11 label (build/native/x11/tintora):
 #   - with a reachable $DISPLAY it runs there, on your desktop, until you choose
 #     Exit in its right-click menu; its settings are yours (~/.config/tintora);
-#   - otherwise (or with --virtual) it runs on a private Xvfb display with the
-#     openbox window manager, over a few colour patches, saves a screenshot
-#     (build/native/run-screenshot.png) and stops what it started; its settings
-#     then live in build/native/run-home, never in your home directory.
+#   - otherwise (or with --virtual) it runs the tour on a private Xvfb display
+#     with the openbox window manager (scripts/tour.sh): the label over a few
+#     colour patches, its menu and its About box, in one picture
+#     (build/native/tour.png); then it stops what it started. Its settings then
+#     live in the build tree (build/native/tour-parts/home), never in your home.
 #
 # With --windows, tintora.exe (windows preset) under Wine:
 #   - with a reachable $DISPLAY it runs there, in a 1024x768 Wine virtual desktop
@@ -64,37 +65,10 @@ run_native_on_display() {
 }
 
 run_native_virtual() {
-  local state=$native/run-session/state shot=$native/run-screenshot.png label_pid=''
-  local tree
-  bash scripts/x11-desktop.sh start "$state" >/dev/null
-  # shellcheck disable=SC2064 # the paths are fixed now
-  trap "bash scripts/x11-desktop.sh stop '$state' >/dev/null 2>&1 || true" EXIT
-  DISPLAY=$(sed -n 's/^DISPLAY=//p' "$state")
-  export DISPLAY
-  # Colour patches on the desktop, for the label to name.
-  convert -size 1024x768 xc:'#808080' -fill '#ff8000' -draw 'rectangle 380,300 520,440' \
-    -fill '#64646e' -draw 'rectangle 540,300 680,440' "$native/run-desktop.ppm"
-  display -window root "$native/run-desktop.ppm" || true
-  local home=$native/run-home
-  mkdir -p "$home/.config/tintora"
-  [[ -f $home/.config/tintora/tintora.conf ]] || printf '[Label]\nX=400\nY=240\n' >"$home/.config/tintora/tintora.conf"
-  echo "run: starting $label on the private display $DISPLAY"
-  HOME=$home XDG_CONFIG_HOME=$home/.config NO_AT_BRIDGE=1 "$label" </dev/null >"$native/run-output.log" 2>&1 &
-  label_pid=$!
-  for ((i = 0; i < 150; i++)); do
-    tree=$(xwininfo -root -tree 2>/dev/null) || tree=''
-    [[ $tree == *'"Tintora": ("tintora" "Tintora")'* ]] && break
-    sleep 0.1
-  done
-  # Over the orange patch: an absolute move (which makes no raw event), then
-  # one pixel there and back, which the label follows.
-  xdotool mousemove 450 370 mousemove_relative -- 1 0 mousemove_relative -- -1 0 2>/dev/null || true
-  sleep 2
-  import -window root "$shot"
-  echo "run: screenshot saved to $shot"
-  echo "run: stopping the label and the private display"
-  kill "$label_pid" 2>/dev/null || true
-  wait "$label_pid" 2>/dev/null || true
+  # The tour (scripts/tour.sh): colour patches on a private display, the
+  # label dragged onto each and pointed beside, its menu and its About box,
+  # all in one picture. Its settings live in the build tree, not in your home.
+  exec bash scripts/tour.sh --kind x11
 }
 
 # ---- tintora.exe under Wine (--windows) -------------------------------------
@@ -145,7 +119,7 @@ run_windows_virtual() {
   # The tour (scripts/tour.sh) shows colour patches, drags the label onto
   # each, points beside it, opens the menu and the About box, and saves one
   # picture of it all. It uses a prefix of its own, not the one above.
-  exec bash scripts/tour.sh
+  exec bash scripts/tour.sh --kind windows
 }
 
 bash scripts/setup.sh

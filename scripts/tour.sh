@@ -4,19 +4,19 @@
 # takes the label's picture; then opens the right-click menu and the About
 # box. Everything goes into one picture (ImageMagick), and the tour says where.
 #
-# Usage: scripts/tour.sh [--kind windows] [--out FILE.png]
-#   --kind K    which label to show (default windows: tintora.exe under Wine);
-#               scripts/lib/tour-K.sh provides it
-#   --out FILE  the picture (default <build>/tour.png)
-# It runs on the Wine test desktop: inside a session (TINTORA_WINE_SESSION set,
-# as scripts/run.sh and CTest provide) or in one it starts for itself, with a
-# prefix of its own (build/windows/wineprefix-tour), so no saved setting of
-# yours is read or changed.
+# Usage: scripts/tour.sh [--kind x11|windows] [--out FILE.png]
+#   --kind K    which label to show: x11 (default), the native Linux label on a
+#               private Xvfb display with openbox; windows, tintora.exe under
+#               Wine on the Wine test desktop (a session it joins or starts).
+#               scripts/lib/tour-K.sh provides it.
+#   --out FILE  the picture (default <build>/tour.png: build/native or build/windows)
+# Each kind uses settings of its own (a home or a prefix in the build tree), so
+# no saved setting of yours is read or changed.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/.." && pwd)
 
-kind=windows
+kind=x11
 out=''
 args=("$@")
 while [[ $# -gt 0 ]]; do
@@ -42,23 +42,18 @@ tour_wait() {
   return 1
 }
 
-# Join a session, or start one of the tour's own around this script.
-if [[ -z ${TINTORA_WINE_SESSION:-} || -z ${DISPLAY:-} || -z ${WINE:-} ]]; then
-  export TINTORA_BUILD_DIR=${TINTORA_BUILD_DIR:-$repo/build/windows}
-  export TINTORA_WINEPREFIX=$TINTORA_BUILD_DIR/wineprefix-tour TINTORA_KEEP_REGISTRY=0
-  exec bash "$here/wine-run.sh" --host -- bash "$0" "${args[@]}"
-fi
-export TINTORA_BUILD_DIR=${TINTORA_BUILD_DIR:-$repo/build/windows}
-[[ -n $out ]] || out=$TINTORA_BUILD_DIR/tour.png
-
 # shellcheck source=lib/processes.sh
 source "$here/lib/processes.sh"
 # shellcheck source=lib/tour-windows.sh
 source "$here/lib/tour-$kind.sh"
 kind_call() { "tour_${kind}_$1" "${@:2}"; }
 
+# The kind's display: joined or started (sets TOUR_BUILD_DIR).
+kind_call session
+[[ -n $out ]] || out=$TOUR_BUILD_DIR/tour.png
+
 # The parts of the picture and the programs' output stay here for a look.
-TOUR_WORK=$TINTORA_BUILD_DIR/tour-parts
+TOUR_WORK=$TOUR_BUILD_DIR/tour-parts
 rm -rf "$TOUR_WORK"
 mkdir -p "$TOUR_WORK"
 trap 'kind_call stop' EXIT
@@ -135,8 +130,10 @@ if ! read -r ax ay <"$TOUR_WORK/about-item.txt"; then
   ax=$(((ml + mr) / 2)) ay=$((mt + (mb - mt) / 2))
 fi
 xdotool mousemove "$ax" "$ay" sleep 0.2 click 1
-read -r bl bt br bb < <(kind_call about_rect) || tour_die "the About box did not open"
+kind_call about_rect >/dev/null || tour_die "the About box did not open"
+# Read again once it has settled: a window manager may still place it.
 sleep 0.5
+read -r bl bt br bb < <(kind_call about_rect) || tour_die "the About box went away"
 shot "$TOUR_WORK/shot.png"
 convert "$TOUR_WORK/shot.png" -crop "$((br - bl + 24))x$((bb - bt + 24))+$((bl - 12))+$((bt - 12))" +repage \
   -background '#202020' -fill '#d0d0d0' -font "$caption_font" -pointsize 18 \

@@ -3,6 +3,8 @@
 # desktop. Sourced by scripts/tour.sh, which calls these functions; another
 # kind provides the same set under its own prefix (tour_<kind>_...):
 #
+#   tour_<kind>_session            join or start the kind's display (may re-run the
+#                                  tour inside it); set TOUR_BUILD_DIR
 #   tour_<kind>_prepare            build what the kind needs; set TOUR_KIND_NOTE
 #   tour_<kind>_start_patches S... show colour patches, each "X Y W H rrggbb",
 #                                  on a dark background; return once they show
@@ -18,6 +20,18 @@
 #
 # Pointer input, screenshots and the picture are the tour's own (X11 for
 # every kind). Every process started here is recorded and stopped by id.
+
+# here, repo and args are the tour's own; TOUR_BUILD_DIR is read by it.
+# shellcheck disable=SC2154,SC2034
+tour_windows_session() {
+  # Join a session, or start one of the tour's own around this script.
+  export TINTORA_BUILD_DIR=${TINTORA_BUILD_DIR:-$repo/build/windows}
+  if [[ -z ${TINTORA_WINE_SESSION:-} || -z ${DISPLAY:-} || -z ${WINE:-} ]]; then
+    export TINTORA_WINEPREFIX=$TINTORA_BUILD_DIR/wineprefix-tour TINTORA_KEEP_REGISTRY=0
+    exec bash "$here/wine-run.sh" --host -- bash "$0" "${args[@]}"
+  fi
+  TOUR_BUILD_DIR=$TINTORA_BUILD_DIR
+}
 
 tour_windows_prepare() {
   local build=$TINTORA_BUILD_DIR

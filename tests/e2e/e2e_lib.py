@@ -5,6 +5,7 @@ The session's environment (DISPLAY, WINEPREFIX, WINE, WINEDLLOVERRIDES) comes
 from the Wine test desktop; see scripts/wine-desktop.sh.
 """
 
+import argparse
 import ctypes
 import ctypes.util
 import json
@@ -14,7 +15,9 @@ import select
 import shutil
 import subprocess
 import tempfile
+import sys
 import time
+import traceback
 
 
 class E2EFailure(Exception):
@@ -28,6 +31,42 @@ class E2ESkip(Exception):
 def check(condition, message):
     if not condition:
         raise E2EFailure(message)
+
+
+def run_scenarios(doc, scenarios, arguments, make_context):
+    """The command line and the loop of an end-to-end script: --scenario NAME
+    (or "all") and the named arguments (name -> help), each scenario in a
+    fresh context (make_context(args, name)) that is always finished.
+    Returns the exit code: 0 pass, 1 fail, 77 a lone scenario skipped."""
+    parser = argparse.ArgumentParser(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--scenario", required=True, choices=sorted(scenarios) + ["all"])
+    for name, text in arguments.items():
+        parser.add_argument("--" + name, required=True, help=text)
+    args = parser.parse_args()
+    names = sorted(scenarios) if args.scenario == "all" else [args.scenario]
+    failed = 0
+    for name in names:
+        began = time.monotonic()
+        print("scenario %s" % name)
+        ctx = make_context(args, name)
+        try:
+            scenarios[name](ctx)
+            print("PASS %s (%.1f s)" % (name, time.monotonic() - began))
+        except E2ESkip as skip:
+            print("SKIP %s: %s" % (name, skip))
+            if len(names) == 1:
+                return 77
+        except E2EFailure as failure:
+            failed += 1
+            print("FAIL %s: %s" % (name, failure))
+        except Exception:  # an error of the harness itself
+            failed += 1
+            traceback.print_exc()
+            print("FAIL %s: harness error" % name)
+        finally:
+            ctx.finish()
+        sys.stdout.flush()
+    return 1 if failed else 0
 
 
 def wait_until(condition, timeout, interval=0.05, what="condition"):

@@ -12,17 +12,15 @@ Run it through the Wine test desktop (CTest does), which exports DISPLAY,
 WINEPREFIX and WINE. Exit code 0 pass, 1 fail, 77 skipped.
 """
 
-import argparse
 import copy
 import os
 import subprocess
 import sys
 import time
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_lib import (E2EFailure, E2ESkip, Helpers, Image, Screen, Tintora, Wine, check,  # noqa: E402
+from e2e_lib import (E2EFailure, E2ESkip, Helpers, Image, Screen, Tintora, Wine, check, run_scenarios,  # noqa: E402
                      ocr_text, ocr_words, stop_process, wait_until)
 
 # The smallest qualifier font that OCR reads reliably.
@@ -1047,36 +1045,9 @@ SCENARIOS = {
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS) + ["all"])
-    for name in ("tintora", "probe", "painter", "namer", "fonts", "artifacts"):
-        parser.add_argument("--" + name, required=True)
-    parser.add_argument("--version", required=True, help="the program's version, as the About box shows it")
-    args = parser.parse_args()
-    names = sorted(SCENARIOS) if args.scenario == "all" else [args.scenario]
-    failed = 0
-    for name in names:
-        ctx = Context(args)
-        began = time.monotonic()
-        print("scenario %s" % name)
-        try:
-            SCENARIOS[name](ctx)
-            print("PASS %s (%.1f s)" % (name, time.monotonic() - began))
-        except E2ESkip as skip:
-            print("SKIP %s: %s" % (name, skip))
-            if len(names) == 1:
-                return 77
-        except E2EFailure as failure:
-            failed += 1
-            print("FAIL %s: %s" % (name, failure))
-        except Exception:  # an error of the harness itself
-            failed += 1
-            traceback.print_exc()
-            print("FAIL %s: harness error" % name)
-        finally:
-            ctx.finish()
-        sys.stdout.flush()
-    return 1 if failed else 0
+    arguments = {name: None for name in ("tintora", "probe", "painter", "namer", "fonts", "artifacts")}
+    arguments["version"] = "the program's version, as the About box shows it"
+    return run_scenarios(__doc__, SCENARIOS, arguments, lambda args, name: Context(args))
 
 
 if __name__ == "__main__":

@@ -11,7 +11,6 @@ Each scenario runs the label with a configuration directory of its own and
 always ends it. Exit code 0 pass, 1 fail, 77 skipped.
 """
 
-import argparse
 import os
 import re
 import signal
@@ -19,11 +18,10 @@ import subprocess
 import sys
 import tempfile
 import time
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_lib import E2EFailure, E2ESkip, Screen, check, ocr_text, ocr_words, wait_until  # noqa: E402
+from e2e_lib import E2EFailure, Screen, check, ocr_text, ocr_words, run_scenarios, wait_until  # noqa: E402
 from tintora_e2e import NAMED_COLOURS, centre, grid_patches, rgb_of  # noqa: E402
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -717,35 +715,8 @@ SCENARIOS = {
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS) + ["all"])
-    for name in ("tintora", "namer", "oracle", "session", "artifacts"):
-        parser.add_argument("--" + name, required=True)
-    args = parser.parse_args()
-    names = sorted(SCENARIOS) if args.scenario == "all" else [args.scenario]
-    failed = 0
-    for name in names:
-        began = time.monotonic()
-        print("scenario %s" % name)
-        ctx = Context(args, name)
-        try:
-            SCENARIOS[name](ctx)
-            print("PASS %s (%.1f s)" % (name, time.monotonic() - began))
-        except E2ESkip as skip:
-            print("SKIP %s: %s" % (name, skip))
-            if len(names) == 1:
-                return 77
-        except E2EFailure as failure:
-            failed += 1
-            print("FAIL %s: %s" % (name, failure))
-        except Exception:
-            failed += 1
-            traceback.print_exc()
-            print("FAIL %s: harness error" % name)
-        finally:
-            ctx.finish()
-        sys.stdout.flush()
-    return 1 if failed else 0
+    arguments = {name: None for name in ("tintora", "namer", "oracle", "session", "artifacts")}
+    return run_scenarios(__doc__, SCENARIOS, arguments, Context)
 
 
 if __name__ == "__main__":
