@@ -290,6 +290,61 @@ def ocr_text(image, ink, background, scales=None, expected=None):
     return readings
 
 
+def label_paint_failures(shot, rgb, frame, grey, frame_share=1.0):
+    """Frame, fill and text grey of a label picture: the one-pixel edge in the
+    frame colour (the corners always, and at least frame_share of the edge),
+    the sample as the most common inner colour, and some pixels of the text
+    grey. Returns the failures and the fill found."""
+    width, height = shot.width, shot.height
+    x0, y0 = shot.left, shot.top
+    failures = []
+    edge = [(x, y0) for x in range(x0, x0 + width)] + [(x, y0 + height - 1) for x in range(x0, x0 + width)]
+    edge += [(x0, y) for y in range(y0, y0 + height)] + [(x0 + width - 1, y) for y in range(y0, y0 + height)]
+    framed = sum(1 for p in edge if shot.pixel(*p) == frame)
+    corners = [(x0, y0), (x0 + width - 1, y0), (x0, y0 + height - 1), (x0 + width - 1, y0 + height - 1)]
+    if any(shot.pixel(*p) != frame for p in corners) or framed < frame_share * len(edge):
+        failures.append("frame: %d of %d edge pixels are %s (corners %s)" %
+                        (framed, len(edge), frame, [shot.pixel(*p) for p in corners]))
+    counts = {}
+    for y in range(y0 + 1, y0 + height - 1):
+        for x in range(x0 + 1, x0 + width - 1):
+            p = shot.pixel(x, y)
+            counts[p] = counts.get(p, 0) + 1
+    fill = max(counts, key=counts.get)
+    if fill != rgb:
+        failures.append("background: most common inner colour %s, expected %s" % (fill, rgb))
+    ink = counts.get((grey, grey, grey), 0)
+    if ink < 5:
+        failures.append("text grey %d: only %d pixels of it" % (grey, ink))
+    return failures, fill
+
+
+def read_label_texts(shot, grey, rgb, name, qualifier, split=None, qualifier_readable=True):
+    """OCR of a label picture's texts inside its frame. The name and the
+    qualifier are read apart at x = split: the qualifier's face is much
+    smaller and reads better enlarged on its own. A qualifier too small for
+    OCR (qualifier_readable false) that is not read is no failure; the caller
+    checks it otherwise. Returns the failures, the reading and whether the
+    qualifier was read."""
+    ink = (grey, grey, grey)
+    left, top = shot.left + 1, shot.top + 1
+    right, bottom = shot.left + shot.width - 1, shot.top + shot.height - 1
+    if not qualifier:
+        readings = ocr_text(shot.crop(left, top, right, bottom), ink, rgb, expected=name)
+        failures = [] if name in readings else ["OCR read %s, expected %r" % (readings, name)]
+        return failures, readings[-1], True
+    failures = []
+    names = ocr_text(shot.crop(left, top, split, bottom), ink, rgb, expected=name)
+    if name not in names:
+        failures.append("OCR read the name as %s, expected %r" % (names, name))
+    quals = ocr_text(shot.crop(split, top, right, bottom), ink, rgb, expected=qualifier,
+                     scales=None if qualifier_readable else (8,))
+    read = qualifier in quals
+    if not read and qualifier_readable:
+        failures.append("OCR read the qualifier as %s, expected %r" % (quals, qualifier))
+    return failures, names[-1] + " " + quals[-1], read
+
+
 def ocr_words(image, scale=3):
     """Words with their boxes in screen coordinates (tesseract TSV)."""
     tesseract = shutil.which("tesseract")

@@ -20,8 +20,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_lib import (E2EFailure, E2ESkip, Helpers, Image, Screen, Tintora, Wine, check, run_scenarios,  # noqa: E402
-                     ocr_text, ocr_words, stop_process, wait_until)
+from e2e_lib import (E2EFailure, E2ESkip, Helpers, Image, Screen, Tintora, Wine, check,  # noqa: E402
+                     label_paint_failures, ocr_words, read_label_texts, run_scenarios, stop_process,
+                     wait_until)
 
 # The smallest qualifier font that OCR reads reliably.
 OCR_MIN_QUALIFIER_HEIGHT = 14
@@ -250,26 +251,8 @@ class Context:
         """Frame, fill, text grey and the reference drawing; returns the
         failures, the fill found and the number of differing pixels."""
         width, height = shot.width, shot.height
-        x0, y0 = shot.left, shot.top
-        failures = []
-        border = [(x, y0) for x in range(x0, x0 + width)] + [(x, y0 + height - 1) for x in range(x0, x0 + width)]
-        border += [(x0, y) for y in range(y0, y0 + height)] + [(x0 + width - 1, y) for y in range(y0, y0 + height)]
-        framed = sum(1 for p in border if shot.pixel(*p) == frame)
-        corners = [(x0, y0), (x0 + width - 1, y0), (x0, y0 + height - 1), (x0 + width - 1, y0 + height - 1)]
-        if any(shot.pixel(*p) != frame for p in corners) or framed < 0.9 * len(border):
-            failures.append("frame: %d of %d edge pixels are %s (corners %s)" %
-                            (framed, len(border), frame, [shot.pixel(*p) for p in corners]))
-        counts = {}
-        for y in range(y0 + 1, y0 + height - 1):
-            for x in range(x0 + 1, x0 + width - 1):
-                p = shot.pixel(x, y)
-                counts[p] = counts.get(p, 0) + 1
-        fill = max(counts, key=counts.get)
-        if fill != rgb:
-            failures.append("background: most common inner colour %s, expected %s" % (fill, rgb))
-        ink = counts.get((grey, grey, grey), 0)
-        if ink < 5:
-            failures.append("text grey %d: only %d pixels of it" % (grey, ink))
+        # At least nine in ten edge pixels in the frame colour, the corners among them.
+        failures, fill = label_paint_failures(shot, rgb, frame, grey, frame_share=0.9)
         differing = -1
         if (reference.width, reference.height) != (width, height):
             failures.append("label %dx%d, reference drawing %dx%d" % (width, height, reference.width,
@@ -308,41 +291,27 @@ class Context:
         self.save(reference, tag + "-reference")
 
         expected = name + (" " + qualifier if qualifier else "")
-        ink_rgb = (grey, grey, grey)
-        if not qualifier:
-            readings = ocr_text(shot.crop(x0 + 1, y0 + 1, x0 + width - 1, y0 + height - 1), ink_rgb, rgb,
-                                expected=name)
-            if name not in readings:
-                failures.append("OCR read %s, expected %r" % (readings, name))
-        else:
-            # The two texts are read apart: the qualifier's face is much
-            # smaller and reads better enlarged on its own. They part in the
-            # middle of the gap between their rectangles.
+        split = None
+        if qualifier:
+            # The texts part in the middle of the gap between their rectangles.
             gap = (drawn["name_rect"][2] + drawn["qualifier_rect"][0]) // 2
             split = x0 + max(1, min(width - 1, gap))
-            name_readings = ocr_text(shot.crop(x0 + 1, y0 + 1, split, y0 + height - 1), ink_rgb, rgb, expected=name)
-            readable = drawn["qualifier_font_height"] >= OCR_MIN_QUALIFIER_HEIGHT
-            qualifier_readings = ocr_text(shot.crop(split, y0 + 1, x0 + width - 1, y0 + height - 1), ink_rgb, rgb,
-                                          expected=qualifier, scales=None if readable else (8,))
-            readings = [name_readings[-1] + " " + qualifier_readings[-1]]
-            if name not in name_readings:
-                failures.append("OCR read the name as %s, expected %r" % (name_readings, name))
+        readable = drawn.get("qualifier_font_height", 0) >= OCR_MIN_QUALIFIER_HEIGHT
+        text_failures, reading, read = read_label_texts(shot, grey, rgb, name, qualifier, split, readable)
+        failures += text_failures
+        if not read:
             # Below about 14 pixels the qualifier's glyphs are too small for
             # OCR; there the comparison with the reference drawing of the
             # expected text is what shows it.
-            if qualifier not in qualifier_readings:
-                if readable:
-                    failures.append("OCR read the qualifier as %s, expected %r" % (qualifier_readings, qualifier))
-                else:
-                    print("  (qualifier font %d px: OCR read %s; checked against the reference drawing)" %
-                          (drawn["qualifier_font_height"], qualifier_readings))
+            print("  (qualifier font %d px: OCR read %r; checked against the reference drawing)" %
+                  (drawn["qualifier_font_height"], reading))
 
         if run is not None and colour != "000000":
             texts = run.samples()
             if rgb not in texts:
                 failures.append("no debugger line 'R: %d G: %d B: %d - '" % rgb)
         print("  %s: %r fill %s frame %s grey %d, %d px off the reference, OCR %r" %
-              (tag, expected, fill, frame, grey, differing, readings[-1] if readings else ""))
+              (tag, expected, fill, frame, grey, differing, reading))
         check(not failures, "%s (%s): %s" % (tag, expected, "; ".join(failures)))
         return shot
 

@@ -21,7 +21,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_lib import E2EFailure, Screen, check, ocr_text, ocr_words, run_scenarios, wait_until  # noqa: E402
+from e2e_lib import (E2EFailure, Screen, check, label_paint_failures, ocr_words, read_label_texts,  # noqa: E402
+                     run_scenarios, wait_until)
 from tintora_e2e import NAMED_COLOURS, centre, grid_patches, rgb_of  # noqa: E402
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -244,49 +245,28 @@ class Context:
             failures.append("size %dx%d, the Windows label is %dx%d" % ((width, height) + SIZE_AT_DPI[dpi]))
         x0, y0 = shot.left, shot.top
         frame, grey = self.paint_of(colour)
-        edge = [(x, y0) for x in range(x0, x0 + width)] + [(x, y0 + height - 1) for x in range(x0, x0 + width)]
-        edge += [(x0, y) for y in range(y0, y0 + height)] + [(x0 + width - 1, y) for y in range(y0, y0 + height)]
-        off = [p for p in edge if shot.pixel(*p) != frame]
-        if off:
-            failures.append("%d edge pixels are not the frame %s (e.g. %s)" % (len(off), frame, shot.pixel(*off[0])))
-        counts = {}
-        for y in range(y0 + 1, y0 + height - 1):
-            for x in range(x0 + 1, x0 + width - 1):
-                counts[shot.pixel(x, y)] = counts.get(shot.pixel(x, y), 0) + 1
-        fill = max(counts, key=counts.get)
-        if fill != rgb:
-            failures.append("fill %s, expected %s" % (fill, rgb))
-        if counts.get((grey, grey, grey), 0) < 5:
-            failures.append("text grey %d: only %d pixels of it" % (grey, counts.get((grey, grey, grey), 0)))
-        inner = shot.crop(x0 + 1, y0 + 1, x0 + width - 1, y0 + height - 1)
-        ink = (grey, grey, grey)
-        if not qualifier:
-            readings = ocr_text(inner, ink, rgb, expected=name)
-            if name not in readings:
-                failures.append("OCR read %s, expected %r" % (readings, name))
-        else:
+        paint_failures, fill = label_paint_failures(shot, rgb, frame, grey)
+        failures += paint_failures
+        split = None
+        if qualifier:
             # The qualifier starts at the gap after the name; find the gap
             # from the ink columns rather than from a measurement.
             columns = [x for x in range(x0 + 1, x0 + width - 1)
                        if any(shot.pixel(x, y) != rgb for y in range(y0 + 1, y0 + height - 1))]
             gaps = [(b - a, a, b) for a, b in zip(columns, columns[1:]) if b - a > 1]
             split = max(gaps)[1] + 1 if gaps else x0 + width // 2
-            names = ocr_text(shot.crop(x0 + 1, y0 + 1, split, y0 + height - 1), ink, rgb, expected=name)
-            if name not in names:
-                failures.append("OCR read the name as %s, expected %r" % (names, name))
+        text_failures, reading, read = read_label_texts(shot, grey, rgb, name, qualifier, split,
+                                                        qualifier_readable=dpi > 96)
+        failures += text_failures
+        if not read:
+            # Drawn 7 pixels to the em, the qualifier is too small for OCR;
+            # its ink beside the name is what shows.
             part = shot.crop(split, y0 + 1, x0 + width - 1, y0 + height - 1)
-            quals = ocr_text(part, ink, rgb, expected=qualifier, scales=None if dpi > 96 else (8,))
-            if qualifier not in quals:
-                if dpi > 96:
-                    failures.append("OCR read the qualifier as %s, expected %r" % (quals, qualifier))
-                elif sum(1 for i in range(0, len(part.data), 3)
-                         if max(abs(part.data[i + k] - rgb[k]) for k in range(3)) > 60) < 5:
-                    # Drawn 7 pixels to the em, the qualifier is too small for
-                    # OCR; its ink beside the name is what shows.
-                    failures.append("no qualifier drawn beside the name")
-            readings = [names[-1] + " " + quals[-1]]
+            if sum(1 for i in range(0, len(part.data), 3)
+                   if max(abs(part.data[i + k] - rgb[k]) for k in range(3)) > 60) < 5:
+                failures.append("no qualifier drawn beside the name")
         print("  %s: %r fill %s frame %s grey %d, %dx%d, OCR %r" %
-              (tag, name + (" " + qualifier if qualifier else ""), fill, frame, grey, width, height, readings[-1]))
+              (tag, name + (" " + qualifier if qualifier else ""), fill, frame, grey, width, height, reading))
         check(not failures, "%s: %s" % (tag, "; ".join(failures)))
         return shot
 
