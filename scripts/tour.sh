@@ -73,11 +73,11 @@ point_at() { xdotool mousemove "$1" "$2" sleep 0.05 mousemove_relative -- 1 0 sl
 caption_font=$repo/resources/fonts/EncodeSansCondensed_700Bold.ttf
 
 kind_call prepare
-specs=()
+patches=()
 for i in "${!colours[@]}"; do
-  specs+=("$(patch_x "$i") $(patch_y "$i") $patch_w $patch_h ${colours[$i]}")
+  patches+=("$(patch_x "$i") $(patch_y "$i") $patch_w $patch_h ${colours[$i]}")
 done
-kind_call start_patches "${specs[@]}"
+kind_call start_patches "${patches[@]}"
 kind_call start_label
 xdotool mousemove 1000 740
 

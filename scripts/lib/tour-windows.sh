@@ -64,10 +64,10 @@ print(" ".join(map(str, r)) if d.get("found") == 1 and r else "")' "$1"
 
 tour_windows_start_patches() {
   local pid args=(--bg 202020 --title "Tintora tour patches")
-  local spec
-  for spec in "$@"; do
+  local patch
+  for patch in "$@"; do
     # shellcheck disable=SC2206
-    args+=($spec)
+    args+=($patch)
   done
   proc_start pid "$TOUR_WORK/painter" -- "$WINE" "$TOUR_WINDOWS_PAINTER" "${args[@]}"
   tour_wait 20 grep -q '^ready' "$TOUR_WORK/painter.out" || tour_die "the patch window did not show"

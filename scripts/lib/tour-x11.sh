@@ -25,9 +25,9 @@ tour_x11_prepare() {
 }
 
 tour_x11_start_patches() {
-  local draw=(-size 1024x768 xc:'#202020') spec x y w h colour
-  for spec in "$@"; do
-    read -r x y w h colour <<<"$spec"
+  local draw=(-size 1024x768 xc:'#202020') patch x y w h colour
+  for patch in "$@"; do
+    read -r x y w h colour <<<"$patch"
     draw+=(-fill "#$colour" -draw "rectangle $x,$y $((x + w - 1)),$((y + h - 1))")
   done
   convert "${draw[@]}" "$TOUR_WORK/desktop.ppm"
