@@ -413,24 +413,24 @@ class Helpers:
         self.painter_exe = painter
 
     def probe(self, *args, allow_fail=False, timeout=60, attempts=3):
-        # Every path of the probe prints an answer or a usage line. A run that
-        # printed nothing at all never reached the probe's own code (Wine ended
-        # the process while starting it, seen rarely while other Wine programs
-        # start beside it), so it is run again, and said so.
+        # Every path of the probe prints an answer or a usage line, so a run
+        # that printed nothing at all most likely never reached the probe's
+        # code (seen rarely while other Wine programs start beside it): it is
+        # run again, and said so.
+        what = " ".join(map(str, args))
         for attempt in range(1, attempts + 1):
             result = self.wine.run(self.probe_exe, *args, timeout=timeout)
             if result.stdout.strip() or result.stderr.strip() or attempt == attempts:
                 break
-            print("  probe %s ended (exit %d) before printing anything; running it again"
-                  % (" ".join(map(str, args)), result.returncode))
+            print("  probe %s ended (exit %d) before printing anything; running it again" % (what, result.returncode))
             time.sleep(0.5)
         lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
         if not lines:
             raise E2EFailure("probe %s printed nothing (exit %d, run %d time(s)): %s"
-                             % (" ".join(map(str, args)), result.returncode, attempt, result.stderr.strip()))
+                             % (what, result.returncode, attempt, result.stderr.strip()))
         answer = json.loads(lines[-1])
         if result.returncode != 0 and not allow_fail:
-            raise E2EFailure("probe %s failed: %s" % (" ".join(map(str, args)), lines[-1]))
+            raise E2EFailure("probe %s failed: %s" % (what, lines[-1]))
         return answer
 
     def start_painter(self, patches, background="808080", title="E2E Painter"):
