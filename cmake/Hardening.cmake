@@ -13,7 +13,7 @@
 # - control-flow guard with clang (TINTORA_CONTROL_FLOW_GUARD): every indirect
 #   call goes through the guard's dispatch routine, and the image carries the
 #   table of valid call targets. mingw-w64 10 lacks the load configuration that
-#   the guard needs, so the project provides its own (hardening/). g++ 12 has
+#   the guard needs, so the project provides its own (windows/hardening/). g++ 12 has
 #   no -mguard=cf.
 #
 # tests/resources/check_pe.cmake verifies the result in the built images.
@@ -57,7 +57,7 @@ if(TINTORA_GUARD_CF AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # Every program (tests too) gets the load configuration: an archive whose
   # one object defines the guard's routine pointers, which guarded code refers
   # to, so the linker always takes it (and with it the load configuration).
-  get_filename_component(_tintora_hardening_dir "${CMAKE_CURRENT_LIST_DIR}/../hardening" ABSOLUTE)
+  get_filename_component(_tintora_hardening_dir "${CMAKE_CURRENT_LIST_DIR}/../windows/hardening" ABSOLUTE)
   add_library(tintora_load_config STATIC ${_tintora_hardening_dir}/load_config.c)
   if(TINTORA_STRICT_GUARD_CHECK)
     target_compile_definitions(tintora_load_config PRIVATE TINTORA_STRICT_GUARD_CHECK=1)

@@ -28,18 +28,20 @@ struct NamingRule {
 constexpr int kNamingRuleCount = 40;
 extern const NamingRule NamingTable[kNamingRuleCount];
 
-// The texts the label shows. NameText starts as "Mossvane", QualifierText
-// empty; only NameColor changes them.
-extern Utf16Char NameText[kLabelTextUnits];
-extern Utf16Char QualifierText[kLabelTextUnits];
+// The two texts the label shows: a colour name and a qualifier, each at most
+// 29 characters and a terminator.
+struct LabelTexts {
+  Utf16Char name[kLabelTextUnits];
+  Utf16Char qualifier[kLabelTextUnits];
+};
+
+// The texts before the first named colour: "Mossvane" and empty.
+LabelTexts InitialLabelTexts();
 
 // Index (0-based) of the last naming row that matches, or -1.
 int LastMatchingRule(const AppearanceColor& appearance);
 
-// Rewrites NameText and QualifierText for the given correlates.
-void NameColor(const AppearanceColor& appearance);
-
-// Puts NameText and QualifierText back to their start-up values.
-void ResetLabelTexts();
+// The texts for the given correlates.
+LabelTexts NameColor(const AppearanceColor& appearance);
 
 }  // namespace tintora

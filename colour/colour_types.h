@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "utf_text.h"
+
 namespace tintora {
 
 // A 32-bit screen colour laid out like Win32's COLORREF: red in bits 0-7,
@@ -29,10 +31,6 @@ using AppearanceColor = ColorValue;
 
 constexpr int kX = 0, kY = 1, kZ = 2;
 constexpr int kJ = 0, kC = 1, kH = 2;
-
-// Label texts are UTF-16 code-unit buffers on every platform, so that
-// truncation happens at the same character on Windows and elsewhere.
-using Utf16Char = char16_t;
 
 constexpr std::size_t kLabelTextUnits = 30;    // 29 characters and a terminator
 constexpr std::size_t kWorkingTextUnits = 60;  // naming's scratch texts

@@ -49,9 +49,6 @@ const NamingRule NamingTable[kNamingRuleCount] = {
     {u"Pink", u"Reddish", 0, 1000, 0, 1000, 395, 398},
 };
 
-Utf16Char NameText[kLabelTextUnits] = u"Mossvane";
-Utf16Char QualifierText[kLabelTextUnits] = u"";
-
 namespace {
 
 constexpr std::size_t kWorkingBytes = kWorkingTextUnits * sizeof(Utf16Char);
@@ -72,7 +69,7 @@ int LastMatchingRule(const AppearanceColor& appearance) {
   return last;
 }
 
-void NameColor(const AppearanceColor& appearance) {
+LabelTexts NameColor(const AppearanceColor& appearance) {
   const double j = appearance.v[kJ], c = appearance.v[kC];
   // The working name and qualifier point at constant texts until a rule has
   // to compose one; the result is the same as copying them at each step.
@@ -111,13 +108,17 @@ void NameColor(const AppearanceColor& appearance) {
     qualifier = composed;
   }
 
-  FormatWide(NameText, kLabelBytes, u"%s", name);
-  FormatWide(QualifierText, kLabelBytes, u"%s", qualifier);
+  LabelTexts texts{};  // zero past the terminators, as a fresh buffer is
+  FormatWide(texts.name, kLabelBytes, u"%s", name);
+  FormatWide(texts.qualifier, kLabelBytes, u"%s", qualifier);
+  return texts;
 }
 
-void ResetLabelTexts() {
-  FormatWide(NameText, kLabelBytes, u"%s", u"Mossvane");
-  QualifierText[0] = 0;
+LabelTexts InitialLabelTexts() {
+  LabelTexts texts{};  // zero past the terminators, as a fresh buffer is
+  FormatWide(texts.name, kLabelBytes, u"%s", u"Mossvane");
+  texts.qualifier[0] = 0;
+  return texts;
 }
 
 }  // namespace tintora

@@ -57,7 +57,7 @@ for tree in "${trees[@]}"; do
 done
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "${trees[0]}/build/CMakeCache.txt")
-files=("ui/tintora.exe" "tools/tintora-name.exe" "tintora-$version-win64.zip"
+files=("windows/tintora.exe" "tools/tintora-name.exe" "tintora-$version-win64.zip"
        "tintora-$version-setup.exe" "SHA256SUMS")
 differ=0
 for f in "${files[@]}"; do

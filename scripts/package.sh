@@ -51,7 +51,7 @@ fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || die "no project version in $build/CMakeCache.txt"
 
-[[ -n $tintora ]] || tintora=$build/ui/tintora.exe
+[[ -n $tintora ]] || tintora=$build/windows/tintora.exe
 [[ -n $namer ]] || namer=$build/tools/tintora-name.exe
 readme=$repo/README.md
 licence=$repo/LICENSE

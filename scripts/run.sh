@@ -85,7 +85,7 @@ build_windows() {
     exit 1
   fi
   cmake --build --preset windows --target tintora -j 2
-  exe=$build/ui/tintora.exe
+  exe=$build/windows/tintora.exe
   [[ -f $exe ]] || exe=$(find "$build" -name tintora.exe -not -path '*/wineprefix*' | head -n 1)
   [[ -f $exe ]] || { echo "run: tintora.exe was built but not found under $build" >&2; exit 1; }
 

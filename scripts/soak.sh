@@ -13,7 +13,7 @@
 #   --paced RATE      send at RATE events/s instead of lock-step; events that
 #                     queue up then sample wherever the pointer is by the time
 #                     the label handles them, so fewer colours are computed
-#   --tintora EXE     the label program (default <build>/ui/tintora.exe)
+#   --tintora EXE     the label program (default <build>/windows/tintora.exe)
 #   --drivers DIR     where tintora-inject/-patches/-rawsink.exe are
 #                     (default <build>/bench-wine)
 #   --out DIR         where logs and the resource series go (default a

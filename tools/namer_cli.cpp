@@ -75,23 +75,6 @@ bool ParseTriple(std::string_view text, ColorRef* color) {
   return true;
 }
 
-void AppendUtf8(std::string& out, const Utf16Char* text) {
-  for (; *text != 0; ++text) {
-    unsigned unit = *text;
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;  // the texts hold no surrogates
-    if (unit < 0x80) {
-      out += static_cast<char>(unit);
-    } else if (unit < 0x800) {
-      out += static_cast<char>(0xC0 | (unit >> 6));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (unit >> 12));
-      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    }
-  }
-}
-
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "Usage: %s [COLOUR...]\n"
@@ -167,13 +150,13 @@ bool ParseColorToken(std::string_view token, ColorRef* color) {
 
 std::string FormatAnswerLine(ColorRef color) {
   const AppearanceColor appearance = XyzToAppearance(SrgbToXyz(color));
-  NameColor(appearance);
+  const LabelTexts texts = NameColor(appearance);
   char head[16];
   std::snprintf(head, sizeof head, "#%02x%02x%02x\t", RedOf(color), GreenOf(color), BlueOf(color));
   std::string line = head;
-  AppendUtf8(line, NameText);
+  line += Utf8FromUtf16(texts.name);
   line += '\t';
-  AppendUtf8(line, QualifierText);
+  line += Utf8FromUtf16(texts.qualifier);
   char numbers[96];
   std::snprintf(numbers, sizeof numbers, "\t%.6f\t%.6f\t%.6f", appearance.v[kJ], appearance.v[kC],
                 appearance.v[kH]);

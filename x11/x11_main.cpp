@@ -2,7 +2,6 @@
 // screen can be sampled, and the one main loop that carries the label's X
 // connection, GTK's and the end signals.
 #include "debug_output.h"
-#include "label_layout.h"
 #include "version.h"
 #include "x11_label.h"
 #include "x11_rules.h"
@@ -22,9 +21,9 @@ namespace tintora {
 
 namespace {
 
-GMainLoop* MainLoop = nullptr;
-bool Ending = false;
-int ExitStatus = kExitOk;
+// The one label of the process. Xlib's error handlers take no context, so
+// they reach it through this pointer; everything else is handed the label.
+X11Label* RunningLabel = nullptr;
 
 void DebugToStderr(const Utf16Char* line, void*) {
   const std::string text = Utf8FromUtf16(line);
@@ -37,26 +36,31 @@ void DebugToStderr(const Utf16Char* line, void*) {
 struct XSource {
   GSource base;
   GPollFD poll;
+  X11Label* label;
 };
 
-gboolean XSourcePrepare(GSource*, gint* timeout) {
+X11Label* LabelOfSource(GSource* source) { return reinterpret_cast<XSource*>(source)->label; }
+
+gboolean XSourcePrepare(GSource* source, gint* timeout) {
   *timeout = -1;
-  XFlush(LabelDisplay);
-  return XEventsQueued(LabelDisplay, QueuedAlready) > 0;
+  Display* display = LabelOfSource(source)->display;
+  XFlush(display);
+  return XEventsQueued(display, QueuedAlready) > 0;
 }
 
 gboolean XSourceCheck(GSource* source) {
   const auto* x = reinterpret_cast<XSource*>(source);
-  return (x->poll.revents & G_IO_IN) != 0 || XEventsQueued(LabelDisplay, QueuedAlready) > 0;
+  return (x->poll.revents & G_IO_IN) != 0 || XEventsQueued(x->label->display, QueuedAlready) > 0;
 }
 
-gboolean XSourceDispatch(GSource*, GSourceFunc, gpointer) {
+gboolean XSourceDispatch(GSource* source, GSourceFunc, gpointer) {
   // Every event that has arrived, each handled in full (a new colour is
   // painted before the next event is looked at).
-  while (!Ending && XPending(LabelDisplay) > 0) {
+  X11Label* label = LabelOfSource(source);
+  while (!label->ending && XPending(label->display) > 0) {
     XEvent event;
-    XNextEvent(LabelDisplay, &event);
-    HandleLabelEvent(&event);
+    XNextEvent(label->display, &event);
+    HandleLabelEvent(label, &event);
   }
   return G_SOURCE_CONTINUE;
 }
@@ -64,10 +68,11 @@ gboolean XSourceDispatch(GSource*, GSourceFunc, gpointer) {
 GSourceFuncs XSourceFuncs = {XSourcePrepare, XSourceCheck, XSourceDispatch,
                              nullptr,        nullptr,      nullptr};
 
-void AttachXSource() {
+void AttachXSource(X11Label* label) {
   GSource* source = g_source_new(&XSourceFuncs, sizeof(XSource));
   auto* x = reinterpret_cast<XSource*>(source);
-  x->poll.fd = ConnectionNumber(LabelDisplay);
+  x->label = label;
+  x->poll.fd = ConnectionNumber(label->display);
   x->poll.events = G_IO_IN | G_IO_HUP | G_IO_ERR;
   g_source_add_poll(source, &x->poll);
   g_source_set_can_recurse(source, FALSE);
@@ -75,8 +80,8 @@ void AttachXSource() {
   g_source_unref(source);
 }
 
-gboolean OnEndSignal(gpointer) {
-  EndLabel();
+gboolean OnEndSignal(gpointer label) {
+  EndLabel(static_cast<X11Label*>(label));
   return G_SOURCE_CONTINUE;
 }
 
@@ -86,7 +91,7 @@ int (*GdkErrorHandler)(Display*, XErrorEvent*) = nullptr;
 // shrank, a window that went away) is passed over: the next event samples
 // afresh. GTK's connection keeps GTK's own handling.
 int OnXError(Display* display, XErrorEvent* error) {
-  if (display == LabelDisplay) return 0;
+  if (RunningLabel != nullptr && display == RunningLabel->display) return 0;
   return GdkErrorHandler != nullptr ? GdkErrorHandler(display, error) : 0;
 }
 
@@ -94,7 +99,9 @@ int OnXError(Display* display, XErrorEvent* error) {
 // last position it reported, then end. Xlib ends the process when this
 // returns, so it ends it itself.
 int OnDisplayLost(Display*) {
-  if (LabelWindow != 0) SaveWindowPosition(CurrentLabelPosition(false));
+  if (RunningLabel != nullptr && RunningLabel->window != 0) {
+    SaveWindowPosition(CurrentLabelPosition(*RunningLabel, false));
+  }
   std::fflush(stderr);
   _exit(kExitDisplayLost);
 }
@@ -121,12 +128,11 @@ void PrintHelp() {
 
 }  // namespace
 
-void EndLabel() {
-  if (Ending) return;
-  Ending = true;
-  SaveWindowPosition(CurrentLabelPosition(true));
-  ExitStatus = kExitOk;
-  if (MainLoop != nullptr) g_main_loop_quit(MainLoop);
+void EndLabel(X11Label* label) {
+  if (label->ending) return;
+  label->ending = true;
+  SaveWindowPosition(CurrentLabelPosition(*label, true));
+  if (label->mainLoop != nullptr) g_main_loop_quit(label->mainLoop);
 }
 
 int Main(int argc, char** argv) {
@@ -158,14 +164,15 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "tintora: cannot open the X display \"%s\"\n", displayName);
     return kExitNoDisplay;
   }
-  const int refused = CheckServer(display);
+  X11Label label;
+  const int refused = CheckServer(display, &label.screen);
   if (refused != 0) {
     XCloseDisplay(display);
     return refused;
   }
-  if (!LoadLabelFonts()) {
+  if (!LoadLabelFonts(&label.fonts)) {
     std::fprintf(stderr, "tintora: the embedded fonts cannot be read\n");
-    ReleaseLabelFonts();
+    ReleaseLabelFonts(&label.fonts);
     XCloseDisplay(display);
     return kExitFailure;
   }
@@ -182,35 +189,38 @@ int Main(int argc, char** argv) {
   char** gtkArgv = gtkArgvStore;
   if (!gtk_init_check(&gtkArgc, &gtkArgv)) {
     std::fprintf(stderr, "tintora: GTK cannot use the display \"%s\"\n", displayName);
-    ReleaseLabelFonts();
+    ReleaseLabelFonts(&label.fonts);
     XCloseDisplay(display);
     return kExitFailure;
   }
   // After GTK, whose own handler would end the process without saving.
+  RunningLabel = &label;
   XSetIOErrorHandler(OnDisplayLost);
   GdkErrorHandler = XSetErrorHandler(OnXError);
   // A write to a server that has gone must reach the handler above rather
   // than end the process on SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
 
-  if (!CreateLabel(display)) {
+  if (!CreateLabel(&label, display)) {
     std::fprintf(stderr, "tintora: the label window cannot be created\n");
-    DestroyLabel();
+    DestroyLabel(&label);
+    RunningLabel = nullptr;
     XCloseDisplay(display);
     return kExitFailure;
   }
-  MainLoop = g_main_loop_new(nullptr, FALSE);
-  AttachXSource();
-  g_unix_signal_add(SIGTERM, OnEndSignal, nullptr);
-  g_unix_signal_add(SIGHUP, OnEndSignal, nullptr);
-  g_unix_signal_add(SIGINT, OnEndSignal, nullptr);
-  g_main_loop_run(MainLoop);
-  g_main_loop_unref(MainLoop);
-  MainLoop = nullptr;
-  DestroyLabel();
+  label.mainLoop = g_main_loop_new(nullptr, FALSE);
+  AttachXSource(&label);
+  g_unix_signal_add(SIGTERM, OnEndSignal, &label);
+  g_unix_signal_add(SIGHUP, OnEndSignal, &label);
+  g_unix_signal_add(SIGINT, OnEndSignal, &label);
+  g_main_loop_run(label.mainLoop);
+  g_main_loop_unref(label.mainLoop);
+  label.mainLoop = nullptr;
+  DestroyLabel(&label);
+  RunningLabel = nullptr;
   XCloseDisplay(display);
   gdk_display_close(gdk_display_get_default());
-  return ExitStatus;
+  return kExitOk;
 }
 
 }  // namespace tintora

@@ -1,8 +1,6 @@
 // The right-click menu and the About box, in GTK, on GTK's own connection to
 // the same display; GTK's events and the label's flow through one main loop.
-#include "label_layout.h"
 #include "x11_label.h"
-#include "x11_rules.h"
 #include "x11_settings.h"
 
 #include <gtk/gtk.h>
@@ -15,15 +13,17 @@ namespace {
 
 GtkWidget* AboutBox = nullptr;
 
-void OnToggleAutostart(GtkMenuItem*, gpointer) {
-  // The flag follows the user's choice whatever the file system says.
-  if (AutostartEnabled != 0) {
-    DisableAutostart();
-    AutostartEnabled = 0;
-  } else {
+X11Label* LabelOf(gpointer data) { return static_cast<X11Label*>(data); }
+
+void OnToggleAutostart(GtkMenuItem*, gpointer data) {
+  X11Label* label = LabelOf(data);
+  const AutostartToggle toggle = ToggleAutostart(label->autostartEnabled);
+  if (toggle.enable) {
     EnableAutostart();
-    AutostartEnabled = 1;
+  } else {
+    DisableAutostart();
   }
+  label->autostartEnabled = toggle.flagAfter;
 }
 
 void OnAboutClosed(GtkWidget*, gpointer) { AboutBox = nullptr; }
@@ -44,7 +44,7 @@ void ShowAbout(GtkMenuItem*, gpointer) {
   }
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   AboutBox = window;
-  gtk_window_set_title(GTK_WINDOW(window), "About");
+  gtk_window_set_title(GTK_WINDOW(window), Utf8FromUtf16(kAboutTitle).c_str());
   gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
   gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
@@ -71,7 +71,7 @@ void ShowAbout(GtkMenuItem*, gpointer) {
   gtk_widget_grab_default(ok);
 }
 
-void OnExit(GtkMenuItem*, gpointer) { EndLabel(); }
+void OnExit(GtkMenuItem*, gpointer data) { EndLabel(LabelOf(data)); }
 
 gboolean DestroyMenuLater(gpointer menu) {
   gtk_widget_destroy(GTK_WIDGET(menu));
@@ -84,22 +84,35 @@ void OnMenuDeactivated(GtkMenuShell* menu, gpointer) { g_idle_add(DestroyMenuLat
 
 }  // namespace
 
-void ShowLabelMenu(int x, int y, Time time) {
+void ShowLabelMenu(X11Label* label, int x, int y, Time time) {
   // The press gave the label's connection the pointer; the menu takes it.
-  XUngrabPointer(LabelDisplay, time);
-  XFlush(LabelDisplay);
+  XUngrabPointer(label->display, time);
+  XFlush(label->display);
 
+  // The core's items, top to bottom; "Launch on startup" carries the check mark.
   GtkWidget* menu = gtk_menu_new();
-  GtkWidget* autostart = gtk_check_menu_item_new_with_label("Launch on startup");
-  gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(autostart), AutostartEnabled != 0);
-  GtkWidget* about = gtk_menu_item_new_with_label("About");
-  GtkWidget* exit = gtk_menu_item_new_with_label("Exit");
-  gtk_menu_shell_append(GTK_MENU_SHELL(menu), autostart);
-  gtk_menu_shell_append(GTK_MENU_SHELL(menu), about);
-  gtk_menu_shell_append(GTK_MENU_SHELL(menu), exit);
-  g_signal_connect(autostart, "activate", G_CALLBACK(OnToggleAutostart), nullptr);
-  g_signal_connect(about, "activate", G_CALLBACK(ShowAbout), nullptr);
-  g_signal_connect(exit, "activate", G_CALLBACK(OnExit), nullptr);
+  for (const LabelMenuItem& item : kLabelMenuItems) {
+    const std::string text = Utf8FromUtf16(item.text);
+    GtkWidget* entry = nullptr;
+    switch (MenuCommandFromId(item.id)) {
+      case MenuCommand::ToggleAutostart:
+        entry = gtk_check_menu_item_new_with_label(text.c_str());
+        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(entry), label->autostartEnabled != 0);
+        g_signal_connect(entry, "activate", G_CALLBACK(OnToggleAutostart), label);
+        break;
+      case MenuCommand::About:
+        entry = gtk_menu_item_new_with_label(text.c_str());
+        g_signal_connect(entry, "activate", G_CALLBACK(ShowAbout), nullptr);
+        break;
+      case MenuCommand::Exit:
+        entry = gtk_menu_item_new_with_label(text.c_str());
+        g_signal_connect(entry, "activate", G_CALLBACK(OnExit), label);
+        break;
+      default:  // no command (Xlib's None macro hides the enumerator's name here)
+        continue;
+    }
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), entry);
+  }
   g_signal_connect(menu, "deactivate", G_CALLBACK(OnMenuDeactivated), nullptr);
   gtk_widget_show_all(menu);
 

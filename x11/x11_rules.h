@@ -8,8 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "colour_types.h"
-#include "label_layout.h"
+#include "geometry.h"
 
 namespace tintora {
 
@@ -62,12 +61,5 @@ std::optional<unsigned> XftDpiFromResources(const std::string& resources);
 // went away would otherwise hide it.
 bool SavedPositionVisible(std::int32_t x, std::int32_t y, int width, int height,
                           const Rect& screen);
-
-// UTF-16 text (terminated) to UTF-8, an unpaired surrogate as U+FFFD.
-std::string Utf8FromUtf16(const Utf16Char* text);
-
-// The code points of a terminated UTF-16 text, at most `capacity` of them;
-// returns how many were written.
-std::size_t CodePointsFromUtf16(const Utf16Char* text, std::uint32_t* out, std::size_t capacity);
 
 }  // namespace tintora

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "colour_pipeline.h"
+#include "debug_output.h"
 #include "label_layout.h"
 
 namespace {
@@ -39,6 +40,7 @@ TEXTMETRICW gMetrics = {};
 int gPaused = 0;
 COLORREF gSample = 0;
 COLORREF gLast = 0;
+tintora::LabelTexts gTexts = tintora::InitialLabelTexts();
 
 const wchar_t* Wide(const tintora::Utf16Char* text) {
   return reinterpret_cast<const wchar_t*>(text);
@@ -105,7 +107,7 @@ void HandleInput(HWND window, LPARAM lParam) {
       gSample = Capture(pointer.x, pointer.y);
       if (gSample != gLast) {
         gLast = gSample;
-        tintora::NameColor(
+        gTexts = tintora::NameColor(
             tintora::XyzToAppearance(tintora::SrgbToXyz(static_cast<ColorRef>(gSample))));
         InvalidateRect(window, nullptr, FALSE);
       }
@@ -147,18 +149,18 @@ void Paint(HWND window) {
   const unsigned grey = static_cast<unsigned>(tintora::TextGrey(sample));
   SetBkMode(memory, TRANSPARENT);
   SetTextColor(memory, static_cast<COLORREF>(tintora::MakeColorRef(grey, grey, grey)));
-  const int nameWidth = MeasureText(memory, gNameFont, tintora::NameText);
-  const int qualifierWidth = MeasureText(memory, gQualifierFont, tintora::QualifierText);
+  const int nameWidth = MeasureText(memory, gNameFont, gTexts.name);
+  const int qualifierWidth = MeasureText(memory, gQualifierFont, gTexts.qualifier);
   if (qualifierWidth == 0) {
-    DrawText(memory, gNameFont, tintora::NameText, tintora::SingleTextRect(box.right, box.bottom),
+    DrawText(memory, gNameFont, gTexts.name, tintora::SingleTextRect(box.right, box.bottom),
              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
   } else {
     const tintora::TwoTextLayout layout =
         tintora::TwoTextRects(box.right, box.bottom, nameWidth, qualifierWidth,
                               gMetrics.tmAveCharWidth, gMetrics.tmDescent);
-    DrawText(memory, gNameFont, tintora::NameText, layout.name,
+    DrawText(memory, gNameFont, gTexts.name, layout.name,
              DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
-    DrawText(memory, gQualifierFont, tintora::QualifierText, layout.qualifier,
+    DrawText(memory, gQualifierFont, gTexts.qualifier, layout.qualifier,
              DT_SINGLELINE | DT_VCENTER);
   }
   BitBlt(target, 0, 0, box.right, box.bottom, memory, 0, 0, SRCCOPY);
@@ -214,9 +216,13 @@ void RegisterFonts(const std::wstring& dir) {
   FindClose(search);
 }
 
+void DebuggerLine(const tintora::Utf16Char* line, void*) { OutputDebugStringW(Wide(line)); }
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // The label's two debugger lines per new colour, as the label writes them.
+  tintora::SetDebugSink(DebuggerLine, nullptr);
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::wcscmp(argv[i], L"--fonts") == 0) RegisterFonts(argv[i + 1]);
   }

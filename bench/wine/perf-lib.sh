@@ -40,7 +40,7 @@ perf_resolve_tools() {
   local repo build
   repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
   build=${TINTORA_BUILD_DIR:-$repo/build/windows}
-  TINTORA_EXE=${1:-$build/ui/tintora.exe}
+  TINTORA_EXE=${1:-$build/windows/tintora.exe}
   DRIVER_DIR=${2:-$build/bench-wine}
   if [[ ! -f $TINTORA_EXE || ! -f $DRIVER_DIR/tintora-inject.exe || ! -f $DRIVER_DIR/tintora-floor.exe ]] &&
      [[ -f $build/build.ninja ]]; then

@@ -210,8 +210,9 @@ void RunPipeline(int i) {
   // Two colours in turn, as the injector's patches give them.
   const ColorRef c =
       (i % 2 == 0) ? tintora::MakeColorRef(200, 50, 40) : tintora::MakeColorRef(40, 100, 200);
-  tintora::NameColor(tintora::XyzToAppearance(tintora::SrgbToXyz(c)));
-  gSink = gSink + static_cast<unsigned>(tintora::NameText[0]);
+  const tintora::LabelTexts texts =
+      tintora::NameColor(tintora::XyzToAppearance(tintora::SrgbToXyz(c)));
+  gSink = gSink + static_cast<unsigned>(texts.name[0]);
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ tour_windows_prepare() {
   local build=$TINTORA_BUILD_DIR
   cmake --build "$build" --target tintora e2e_probe e2e_painter -j "${TINTORA_JOBS:-2}" >"$TOUR_WORK/build.log" 2>&1 ||
     { tail -n 20 "$TOUR_WORK/build.log" >&2; tour_die "building tintora.exe and the tour's helpers failed"; }
-  TOUR_WINDOWS_EXE=$build/ui/tintora.exe
+  TOUR_WINDOWS_EXE=$build/windows/tintora.exe
   TOUR_WINDOWS_PROBE=$build/tests/e2e/e2e_probe.exe
   TOUR_WINDOWS_PAINTER=$build/tests/e2e/e2e_painter.exe
   local f

@@ -134,19 +134,19 @@ TEST(EveryColour, StaysInRangeAndGetsAKnownName) {
     const bool inRange = std::isfinite(j) && std::isfinite(c) && std::isfinite(h) && j >= 0.0 &&
                          j <= 100.0 && c >= 0.0 && c < 113.0 && h >= 0.0 && h < 400.0;
     const bool matched = LastMatchingRule(jch) >= 0;
-    NameColor(jch);
-    const int name = NameIndex(NameText);
-    const int qualifier = QualifierIndex(QualifierText);
-    const bool namedWell = name >= 0 && qualifier >= 0 && Utf16Length(QualifierText) <= 9;
+    const LabelTexts texts = NameColor(jch);
+    const int name = NameIndex(texts.name);
+    const int qualifier = QualifierIndex(texts.qualifier);
+    const bool namedWell = name >= 0 && qualifier >= 0 && Utf16Length(texts.qualifier) <= 9;
     if (!inRange || !matched || !namedWell) {
       if (++failures <= 10)
         ADD_FAILURE() << std::hex << "colour 0x" << color << std::dec << ": J=" << j << " C=" << c
                       << " H=" << h << " row=" << LastMatchingRule(jch) << " name=\""
-                      << Narrow(NameText) << "\" qualifier=\"" << Narrow(QualifierText) << "\"";
+                      << Narrow(texts.name) << "\" qualifier=\"" << Narrow(texts.qualifier) << "\"";
     }
     if (namedWell) ++pairsSeen[name][qualifier];
-    AddToDigest(digest, NameText, u'\t');
-    AddToDigest(digest, QualifierText, u'\n');
+    AddToDigest(digest, texts.name, u'\t');
+    AddToDigest(digest, texts.qualifier, u'\n');
   }
   EXPECT_EQ(failures, 0u);
   if (stride != 1) return;  // the counts hold for the whole walk only

@@ -22,9 +22,9 @@ struct Texts {
 };
 
 void ExpectTexts(double j, double c, double h, const Texts& expected) {
-  NameColor(Appearance(j, c, h));
-  EXPECT_EQ(Narrow(NameText), expected.name) << "J=" << j << " C=" << c << " H=" << h;
-  EXPECT_EQ(Narrow(QualifierText), expected.qualifier) << "J=" << j << " C=" << c << " H=" << h;
+  const LabelTexts texts = NameColor(Appearance(j, c, h));
+  EXPECT_EQ(Narrow(texts.name), expected.name) << "J=" << j << " C=" << c << " H=" << h;
+  EXPECT_EQ(Narrow(texts.qualifier), expected.qualifier) << "J=" << j << " C=" << c << " H=" << h;
 }
 
 struct RowPoint {

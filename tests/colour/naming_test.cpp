@@ -70,10 +70,10 @@ const NamedSample kNamedSamples[] = {
 TEST(NameColor, NamesTheWorkedSamples) {
   DebugSilence quiet;
   for (const NamedSample& s : kNamedSamples) {
-    NameColor(AppearanceOf(s.r, s.g, s.b));
+    const LabelTexts texts = NameColor(AppearanceOf(s.r, s.g, s.b));
     SCOPED_TRACE(testing::Message() << s.r << "," << s.g << "," << s.b);
-    EXPECT_EQ(Narrow(NameText), s.name);
-    EXPECT_EQ(Narrow(QualifierText), s.qualifier);
+    EXPECT_EQ(Narrow(texts.name), s.name);
+    EXPECT_EQ(Narrow(texts.qualifier), s.qualifier);
   }
 }
 
@@ -91,9 +91,9 @@ TEST(NameColor, NamesEveryGreyPercentage) {
   DebugSilence quiet;
   for (int percent = 1; percent <= 98; ++percent) {
     const unsigned n = kGreyLevelOfPercent[percent];
-    NameColor(AppearanceOf(n, n, n));
-    EXPECT_EQ(Narrow(NameText), "Grey") << n;
-    EXPECT_EQ(Narrow(QualifierText), std::to_string(percent) + "%") << n;
+    const LabelTexts texts = NameColor(AppearanceOf(n, n, n));
+    EXPECT_EQ(Narrow(texts.name), "Grey") << n;
+    EXPECT_EQ(Narrow(texts.qualifier), std::to_string(percent) + "%") << n;
   }
 }
 
@@ -136,10 +136,10 @@ const RuleCase kRuleCases[] = {
 
 TEST(NameColor, AppliesTheRuleBoundaries) {
   for (const RuleCase& c : kRuleCases) {
-    NameColor(Appearance(c.j, c.c, c.h));
+    const LabelTexts texts = NameColor(Appearance(c.j, c.c, c.h));
     SCOPED_TRACE(testing::Message() << "J=" << c.j << " C=" << c.c << " H=" << c.h);
-    EXPECT_EQ(Narrow(NameText), c.name);
-    EXPECT_EQ(Narrow(QualifierText), c.qualifier);
+    EXPECT_EQ(Narrow(texts.name), c.name);
+    EXPECT_EQ(Narrow(texts.qualifier), c.qualifier);
   }
 }
 
@@ -179,12 +179,12 @@ const OddCase kOddCases[] = {
 
 TEST(NameColor, SurvivesValuesOutsideTheModel) {
   for (const OddCase& c : kOddCases) {
-    NameColor(Appearance(c.j, c.c, c.h));
+    const LabelTexts texts = NameColor(Appearance(c.j, c.c, c.h));
     SCOPED_TRACE(testing::Message() << "J=" << c.j << " C=" << c.c << " H=" << c.h);
-    EXPECT_LE(Utf16Length(NameText), kLabelTextUnits - 1);
-    EXPECT_LE(Utf16Length(QualifierText), kLabelTextUnits - 1);
+    EXPECT_LE(Utf16Length(texts.name), kLabelTextUnits - 1);
+    EXPECT_LE(Utf16Length(texts.qualifier), kLabelTextUnits - 1);
     if (c.name != nullptr) {
-      EXPECT_EQ(Narrow(NameText), c.name);
+      EXPECT_EQ(Narrow(texts.name), c.name);
     }
   }
 }
@@ -196,21 +196,20 @@ TEST(XyzToAppearance, SurvivesNonNumbersAndHugeValues) {
     for (double y : odd)
       for (double z : odd) {
         const AppearanceColor jch = XyzToAppearance(XyzColor{{x, y, z, 1.0}});
-        NameColor(jch);
-        ASSERT_LE(Utf16Length(NameText), kLabelTextUnits - 1);
-        ASSERT_LE(Utf16Length(QualifierText), kLabelTextUnits - 1);
-        ASSERT_EQ(NameText[kLabelTextUnits - 1], 0);
+        const LabelTexts texts = NameColor(jch);
+        ASSERT_LE(Utf16Length(texts.name), kLabelTextUnits - 1);
+        ASSERT_LE(Utf16Length(texts.qualifier), kLabelTextUnits - 1);
+        ASSERT_EQ(texts.name[kLabelTextUnits - 1], 0);
       }
-  NameColor(XyzToAppearance(XyzColor{{kNaN, kNaN, kNaN, 1.0}}));
-  EXPECT_EQ(Narrow(NameText), "Color Not In Range");
-  EXPECT_EQ(Narrow(QualifierText), "");
+  const LabelTexts texts = NameColor(XyzToAppearance(XyzColor{{kNaN, kNaN, kNaN, 1.0}}));
+  EXPECT_EQ(Narrow(texts.name), "Color Not In Range");
+  EXPECT_EQ(Narrow(texts.qualifier), "");
 }
 
-TEST(LabelTexts, StartAsMossvaneAndCanBeReset) {
-  NameColor(Appearance(50, 50, 100));
-  ResetLabelTexts();
-  EXPECT_EQ(Narrow(NameText), "Mossvane");
-  EXPECT_EQ(Narrow(QualifierText), "");
+TEST(LabelTexts, StartAsMossvane) {
+  const LabelTexts texts = InitialLabelTexts();
+  EXPECT_EQ(Narrow(texts.name), "Mossvane");
+  EXPECT_EQ(Narrow(texts.qualifier), "");
 }
 
 }  // namespace

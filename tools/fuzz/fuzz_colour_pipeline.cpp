@@ -11,11 +11,12 @@
 
 namespace {
 
-void CheckTexts() {
+void CheckTexts(const tintora::LabelTexts& texts) {
   using namespace tintora;
-  if (NameText[kLabelTextUnits - 1] != 0 || QualifierText[kLabelTextUnits - 1] != 0) std::abort();
-  if (Utf16Length(NameText) > kLabelTextUnits - 1 ||
-      Utf16Length(QualifierText) > kLabelTextUnits - 1)
+  if (texts.name[kLabelTextUnits - 1] != 0 || texts.qualifier[kLabelTextUnits - 1] != 0)
+    std::abort();
+  if (Utf16Length(texts.name) > kLabelTextUnits - 1 ||
+      Utf16Length(texts.qualifier) > kLabelTextUnits - 1)
     std::abort();
 }
 
@@ -32,19 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memcpy(values, data, size < sizeof values ? size : sizeof values);
 
   // As correlates straight into the namer ...
-  NameColor(AppearanceColor{{values[0], values[1], values[2], 1.0}});
-  CheckTexts();
+  CheckTexts(NameColor(AppearanceColor{{values[0], values[1], values[2], 1.0}}));
   // ... and as tristimulus values through the whole model.
-  NameColor(XyzToAppearance(XyzColor{{values[0], values[1], values[2], 1.0}}));
-  CheckTexts();
+  CheckTexts(NameColor(XyzToAppearance(XyzColor{{values[0], values[1], values[2], 1.0}})));
   // Any 32-bit value as a screen colour.
   if (size >= sizeof values + 4) {
     std::uint32_t color;
     std::memcpy(&color, data + sizeof values, 4);
     const AppearanceColor jch = XyzToAppearance(SrgbToXyz(color));
     if (LastMatchingRule(jch) < 0) std::abort();  // every screen colour has a row
-    NameColor(jch);
-    CheckTexts();
+    CheckTexts(NameColor(jch));
   }
   return 0;
 }

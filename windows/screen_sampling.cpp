@@ -1,0 +1,142 @@
+#include "screen_sampling.h"
+
+#include <cstdlib>
+
+#include "debug_output.h"
+#include "label_core.h"
+#include "label_window.h"
+#include "sample_block.h"
+#include "windows_rules.h"
+
+namespace tintora {
+
+// The portable decisions mirror these values of the Windows headers.
+static_assert(kLeftButtonDown == RI_MOUSE_LEFT_BUTTON_DOWN, "RI_MOUSE_LEFT_BUTTON_DOWN");
+static_assert(kLeftButtonUp == RI_MOUSE_LEFT_BUTTON_UP, "RI_MOUSE_LEFT_BUTTON_UP");
+static_assert(kRawInputError == static_cast<UINT>(-1), "GetRawInputData's error result");
+static_assert(sizeof(ColorRef) == sizeof(COLORREF) &&
+                  MakeColorRef(0x12, 0x34, 0x56) == RGB(0x12, 0x34, 0x56),
+              "COLORREF layout");
+
+namespace {
+
+constexpr UINT kWholeMouseEventBytes = static_cast<UINT>(sizeof(RAWINPUTHEADER) + sizeof(RAWMOUSE));
+
+Rect ToScreenRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
+
+// The virtual screen's bounds, kept between samples: under Wine each query
+// costs about 0.2 ms, more than the rest of a sample.
+bool ScreenBoundsKnown = false;
+Rect KeptScreenBounds = {0, 0, 0, 0};
+
+const Rect& ScreenBoundsAround(int x, int y) {
+  if (ScreenBoundsNeedRefresh(ScreenBoundsKnown, KeptScreenBounds, x, y)) {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    KeptScreenBounds = Rect{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    ScreenBoundsKnown = true;
+  }
+  return KeptScreenBounds;
+}
+
+// The visible label: the window rectangle cut to the window region.
+Rect LabelScreenRectOf(HWND window) {
+  RECT windowRect = {0, 0, 0, 0};
+  RECT regionBox = {0, 0, 0, 0};
+  GetWindowRect(window, &windowRect);
+  GetWindowRgnBox(window, &regionBox);
+  return VisibleLabelRect(ToScreenRect(windowRect), ToScreenRect(regionBox));
+}
+
+// A whole mouse report: its transitions to the core, then the sample the
+// core asks for, with the label and the pointer as they are now.
+void HandleMouseEvent(HWND window, const RAWINPUT& input) {
+  ApplyPointerReport(&Label, input.data.mouse.usButtonFlags);
+  const Rect labelRect = LabelScreenRectOf(window);
+  // A failed read leaves the pointer where it was last seen.
+  POINT pointer = {Label.pointerPos.x, Label.pointerPos.y};
+  GetPhysicalCursorPos(&pointer);
+  const std::optional<Point> at = PointToSample(&Label, labelRect, Point{pointer.x, pointer.y});
+  if (!at) return;
+  const ScreenSample sample = SampleColorAt(at->x, at->y);
+  if (sample.taken && ApplySample(&Label, static_cast<ColorRef>(sample.color))) {
+    InvalidateRect(window, nullptr, FALSE);
+  }
+  UpdateWindow(window);
+}
+
+}  // namespace
+
+void RegisterRawMouseInput(HWND window) {
+  RAWINPUTDEVICE device = {};
+  device.usUsagePage = 0x01;  // generic desktop controls
+  device.usUsage = 0x02;      // mouse
+  device.dwFlags = RIDEV_INPUTSINK;
+  device.hwndTarget = window;
+  RegisterRawInputDevices(&device, 1, sizeof(RAWINPUTDEVICE));
+}
+
+LRESULT HandleRawInput(HWND window, LPARAM lParam) {
+  HRAWINPUT handle = reinterpret_cast<HRAWINPUT>(lParam);
+  UINT size = 0;
+  const UINT queried = GetRawInputData(handle, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER));
+  if (!RawInputSizeUsable(queried, size, kWholeMouseEventBytes)) return 0;
+
+  // RAWINPUT holds pointers, so the buffer must be suitably aligned: malloc's is.
+  void* buffer = std::malloc(size);
+  if (buffer == nullptr) return 0;
+
+  const UINT read = GetRawInputData(handle, RID_INPUT, buffer, &size, sizeof(RAWINPUTHEADER));
+  const RawInputReadCheck check = CheckRawInputRead(size, read, kWholeMouseEventBytes);
+  if (check.sizeMismatch) WriteDebugOutput(u"GetRawInputData does not return correct size !\n");
+  if (check.usable) {
+    const RAWINPUT* input = static_cast<const RAWINPUT*>(buffer);
+    if (input->header.dwType == RIM_TYPEMOUSE) HandleMouseEvent(window, *input);
+  }
+  std::free(buffer);
+  return 0;
+}
+
+void ForgetScreenBounds() { ScreenBoundsKnown = false; }
+
+ScreenSample SampleColorAt(int x, int y) {
+  ScreenSample result = {false, 0};
+  const BlockCopy copy = ClipSampleBlock(x, y, ScreenBoundsAround(x, y));
+  if (!copy.centreOnScreen) return result;
+
+  HDC screenDc = GetDC(nullptr);
+  if (screenDc == nullptr) return result;
+  HDC memory = CreateCompatibleDC(screenDc);
+  if (memory == nullptr) {
+    ReleaseDC(nullptr, screenDc);
+    return result;
+  }
+
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = kSampleBlockSide;
+  info.bmiHeader.biHeight = kSampleBlockSide;  // positive: rows bottom-up
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (section != nullptr && pixels != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, section);
+    BitBlt(memory, copy.destX, copy.destY, copy.width, copy.height, screenDc, copy.sourceX,
+           copy.sourceY, SRCCOPY);
+    // BitBlt wrote through GDI; make sure it has reached the section's memory.
+    GdiFlush();
+    result.color =
+        static_cast<COLORREF>(CentrePixelColor(static_cast<const unsigned char*>(pixels)));
+    result.taken = true;
+    SelectObject(memory, previous);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screenDc);
+  if (section != nullptr) DeleteObject(section);
+  return result;
+}
+
+}  // namespace tintora
