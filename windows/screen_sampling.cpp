@@ -7,6 +7,9 @@
 #include "label_window.h"
 #include "sample_block.h"
 #include "windows_rules.h"
+#ifdef TINTORA_SLOW_SCREEN_READ
+#include "screen_read_delay.h"
+#endif
 
 namespace tintora {
 
@@ -105,6 +108,9 @@ ScreenSample SampleColorAt(int x, int y) {
   const BlockCopy copy = ClipSampleBlock(x, y, ScreenBoundsAround(x, y));
   if (!copy.centreOnScreen) return result;
 
+#ifdef TINTORA_SLOW_SCREEN_READ
+  SpendScreenReadDelay();
+#endif
   HDC screenDc = GetDC(nullptr);
   if (screenDc == nullptr) return result;
   HDC memory = CreateCompatibleDC(screenDc);

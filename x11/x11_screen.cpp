@@ -13,6 +13,9 @@
 
 #include "sample_block.h"
 #include "x11_rules.h"
+#ifdef TINTORA_SLOW_SCREEN_READ
+#include "screen_read_delay.h"
+#endif
 
 namespace tintora {
 
@@ -97,6 +100,9 @@ void CreateSharedBlock(Display* display, X11Screen* screen) {
 std::optional<ColorRef> SampleColorAt(Display* display, const X11Screen& screen, int x, int y) {
   const BlockCopy copy = ClipSampleBlock(x, y, screen.bounds);
   if (!copy.centreOnScreen) return std::nullopt;
+#ifdef TINTORA_SLOW_SCREEN_READ
+  SpendScreenReadDelay();
+#endif
   const bool whole = copy.width == kSampleBlockSide && copy.height == kSampleBlockSide;
   if (whole && screen.sharedBlock != nullptr) {
     if (XShmGetImage(display, screen.root, screen.sharedBlock, copy.sourceX, copy.sourceY,

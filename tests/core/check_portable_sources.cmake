@@ -7,7 +7,8 @@ set(_folders core colour)
 set(_standard
   algorithm array atomic bitset cassert cctype cerrno cfloat charconv chrono cinttypes climits
   cmath cstdarg cstddef cstdint cstdio cstdlib cstring ctime cwchar deque functional initializer_list
-  iterator limits map memory new numeric optional string string_view tuple type_traits utility vector)
+  iterator limits map memory new numeric optional string string_view thread tuple type_traits
+  utility vector)
 
 set(_own version.h)
 foreach(folder ${_folders})
