@@ -16,12 +16,17 @@ int NextSamplingPaused(int paused, std::uint16_t buttonFlags) {
 
 void ApplyPointerReport(LabelState* state, std::uint16_t buttonFlags) {
   state->samplingPaused = NextSamplingPaused(state->samplingPaused, buttonFlags);
+  state->sampleDue = true;
 }
+
+bool SampleWanted(const LabelState& state) { return state.sampleDue && state.samplingPaused == 0; }
 
 std::optional<Point> PointToSample(LabelState* state, const Rect& labelScreenRect, Point pointer) {
   state->labelScreenRect = labelScreenRect;
   state->pointerPos = pointer;
-  if (state->samplingPaused != 0) return std::nullopt;
+  const bool wanted = SampleWanted(*state);
+  state->sampleDue = false;
+  if (!wanted) return std::nullopt;
   if (Contains(labelScreenRect, pointer)) return std::nullopt;
   return pointer;
 }

@@ -2,6 +2,13 @@
 // pointer report does, what a sample does and what the menu's commands
 // decide. Data in, decisions out: a shell gathers the inputs from its
 // platform, calls these, and applies the answers.
+//
+// Reports come in bursts: a shell reads every report already queued, each
+// one's transitions applied in order (ApplyPointerReport), and then samples
+// once, at the pointer as it is then (PointToSample, ApplySample). While the
+// label keeps up every burst is one report, so this is a sample per report;
+// when reports come faster than samples, the label still reads them all and
+// never falls behind the pointer.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +33,7 @@ struct LabelState {
   ColorRef sampleColor;  // the latest sample: the label's background (black at first)
   ColorRef lastColor;    // the sample the texts describe (black at first)
   LabelTexts texts;      // "Mossvane" and empty until a colour is named
+  bool sampleDue;        // a report came since the last sample decision
 };
 
 LabelState InitialLabelState();
@@ -35,13 +43,20 @@ LabelState InitialLabelState();
 // resumes; combined transitions leave the flag as it was.
 int NextSamplingPaused(int paused, std::uint16_t buttonFlags);
 
-// One pointer report: applies its button transitions.
+// One pointer report, in the order the reports came: applies its button
+// transitions; a sample is due at the end of the burst.
 void ApplyPointerReport(LabelState* state, std::uint16_t buttonFlags);
 
-// Where to sample after the reports applied so far, given the visible
-// label's rectangle and the pointer as they are now (both are kept in the
-// state). Nothing while sampling is paused or while the pointer is over the
-// label, which keeps its last colour.
+// At the end of a burst: whether a sample would be taken at all (a report
+// came and sampling is not paused), so that a shell whose look at the label
+// and the pointer costs a round trip looks only then.
+bool SampleWanted(const LabelState& state);
+
+// At the end of a burst (no report left queued): where to sample, once,
+// given the visible label's rectangle and the pointer as they are now (both
+// are kept in the state). Nothing when no report came since the last
+// decision, while sampling is paused, or while the pointer is over the
+// label, which keeps its last colour. Ends the burst.
 std::optional<Point> PointToSample(LabelState* state, const Rect& labelScreenRect, Point pointer);
 
 // What a sample does: it becomes the label's background. A colour other

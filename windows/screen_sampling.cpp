@@ -1,6 +1,8 @@
 #include "screen_sampling.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 #include "debug_output.h"
 #include "label_core.h"
@@ -52,10 +54,40 @@ Rect LabelScreenRectOf(HWND window) {
   return VisibleLabelRect(ToScreenRect(windowRect), ToScreenRect(regionBox));
 }
 
-// A whole mouse report: its transitions to the core, then the sample the
-// core asks for, with the label and the pointer as they are now.
-void HandleMouseEvent(HWND window, const RAWINPUT& input) {
-  ApplyPointerReport(&Label, input.data.mouse.usButtonFlags);
+// A mouse report read from the message or from the queue.
+bool IsWholeMouseReport(const RAWINPUT& input) {
+  return input.header.dwType == RIM_TYPEMOUSE && input.header.dwSize >= kWholeMouseEventBytes;
+}
+
+// The reports queued behind this message's own, read in batches until none
+// is left; each mouse report's transitions go to the core, in order. A failed
+// read (-1) ends the reading as an empty queue does.
+void ApplyQueuedReports() {
+  constexpr std::size_t kBatch = 16;
+  // 8-byte aligned, as the reports in it are.
+  std::uint64_t buffer[kBatch * sizeof(RAWINPUT) / sizeof(std::uint64_t) + 1];
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer);
+  constexpr std::uint32_t kHeaderBytes = sizeof(RAWINPUTHEADER);
+  for (;;) {
+    UINT size = sizeof buffer;  // the call may change it: set before every call
+    const UINT count =
+        GetRawInputBuffer(reinterpret_cast<RAWINPUT*>(buffer), &size, sizeof(RAWINPUTHEADER));
+    if (count == 0 || count == kRawInputError) return;
+    std::size_t offset = 0;
+    for (UINT i = 0; i < count && offset <= sizeof buffer - kHeaderBytes; ++i) {
+      const RAWINPUT* input = reinterpret_cast<const RAWINPUT*>(bytes + offset);
+      const std::optional<std::size_t> next =
+          NextRawInputBlock(offset, input->header.dwSize, kHeaderBytes, sizeof buffer);
+      if (!next) break;
+      if (IsWholeMouseReport(*input)) ApplyPointerReport(&Label, input->data.mouse.usButtonFlags);
+      offset = *next;
+    }
+  }
+}
+
+// The end of the burst: the sample the core asks for, with the label and
+// the pointer as they are now, and the repaint of a new colour.
+void SampleAfterReports(HWND window) {
   const Rect labelRect = LabelScreenRectOf(window);
   // A failed read leaves the pointer where it was last seen.
   POINT pointer = {Label.pointerPos.x, Label.pointerPos.y};
@@ -93,11 +125,15 @@ LRESULT HandleRawInput(HWND window, LPARAM lParam) {
   const UINT read = GetRawInputData(handle, RID_INPUT, buffer, &size, sizeof(RAWINPUTHEADER));
   const RawInputReadCheck check = CheckRawInputRead(size, read, kWholeMouseEventBytes);
   if (check.sizeMismatch) WriteDebugOutput(u"GetRawInputData does not return correct size !\n");
-  if (check.usable) {
-    const RAWINPUT* input = static_cast<const RAWINPUT*>(buffer);
-    if (input->header.dwType == RIM_TYPEMOUSE) HandleMouseEvent(window, *input);
-  }
+  const RAWINPUT* input = static_cast<const RAWINPUT*>(buffer);
+  const bool mouse = check.usable && input->header.dwType == RIM_TYPEMOUSE;
+  if (mouse) ApplyPointerReport(&Label, input->data.mouse.usButtonFlags);
   std::free(buffer);
+  if (!mouse) return 0;
+  // Every report already queued is read before the one sample: a label that
+  // samples more slowly than the mouse reports does not fall behind.
+  ApplyQueuedReports();
+  SampleAfterReports(window);
   return 0;
 }
 

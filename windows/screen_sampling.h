@@ -8,9 +8,10 @@ namespace tintora {
 // Asks for every mouse report on the desktop, in the background too.
 void RegisterRawMouseInput(HWND window);
 
-// WM_INPUT: hands the report's button transitions to the label's core,
-// samples the pixel under the pointer when the core asks for it, and repaints
-// the label for a new colour. Always answers 0.
+// WM_INPUT: hands the message's report and every report queued behind it
+// to the label's core, in order, then samples the pixel under the pointer
+// once when the core asks for it, and repaints the label for a new colour.
+// Always answers 0.
 LRESULT HandleRawInput(HWND window, LPARAM lParam);
 
 struct ScreenSample {

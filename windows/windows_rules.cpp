@@ -38,6 +38,15 @@ RawInputReadCheck CheckRawInputRead(std::uint32_t size, std::uint32_t readResult
   return check;
 }
 
+std::optional<std::size_t> NextRawInputBlock(std::size_t offset, std::uint32_t blockSize,
+                                             std::uint32_t headerBytes, std::size_t bufferBytes) {
+  if (blockSize < headerBytes || offset > bufferBytes || blockSize > bufferBytes - offset) {
+    return std::nullopt;
+  }
+  const std::size_t end = offset + blockSize;
+  return (end + kRawInputAlignment - 1) / kRawInputAlignment * kRawInputAlignment;
+}
+
 Rect VisibleLabelRect(const Rect& windowRect, const Rect& regionBox) {
   Rect visible = windowRect;
   visible.bottom = windowRect.top + regionBox.bottom;

@@ -3,7 +3,9 @@
 // extent. Built and tested on every platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "geometry.h"
 
@@ -44,6 +46,15 @@ struct RawInputReadCheck {
 // the event is used only when the bytes filled cover a whole mouse event.
 RawInputReadCheck CheckRawInputRead(std::uint32_t size, std::uint32_t readResult,
                                     std::uint32_t wholeMouseEventBytes);
+
+// The reports that one GetRawInputBuffer call put in a buffer lie one after
+// the other, each starting at an 8-byte boundary (RAWINPUT_ALIGN of a 64-bit
+// build) after the end of the one before. Given where a report starts and the
+// size its header gives, where the next one starts; nothing when the report
+// would not lie wholly inside the buffer, or its size cannot hold a header.
+constexpr std::size_t kRawInputAlignment = 8;
+std::optional<std::size_t> NextRawInputBlock(std::size_t offset, std::uint32_t blockSize,
+                                             std::uint32_t headerBytes, std::size_t bufferBytes);
 
 // The visible label on screen: the window rectangle cut to the window
 // region, whose box starts at the window's top-left corner.

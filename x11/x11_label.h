@@ -139,9 +139,12 @@ void CloseScreen(Display* display, X11Screen* screen);
 // Raw motion and button events of every master device, on the root window.
 void SelectRawPointerEvents(Display* display, const X11Screen& screen);
 
-// One raw event: its transitions to the core, then the sample the core asks
-// for, and a repaint for a new colour.
+// One raw event, a pointer report: its transitions to the core.
 void HandleRawEvent(X11Label* label, XGenericEventCookie* cookie);
+
+// Once every event already queued has been read: the sample the core asks
+// for, at the pointer as it is now, and a repaint for a new colour.
+void SampleAfterReports(X11Label* label);
 
 // ---- x11_paint.cpp: fonts and the paint --------------------------------------
 

@@ -54,13 +54,17 @@ gboolean XSourceCheck(GSource* source) {
 }
 
 gboolean XSourceDispatch(GSource* source, GSourceFunc, gpointer) {
-  // Every event that has arrived, each handled in full (a new colour is
-  // painted before the next event is looked at).
+  // Every event that has arrived, in order; when none is left queued, not
+  // even on the connection, the one sample of the reports read.
   X11Label* label = LabelOfSource(source);
-  while (!label->ending && XPending(label->display) > 0) {
+  Display* display = label->display;
+  while (!label->ending && XPending(display) > 0) {
     XEvent event;
-    XNextEvent(label->display, &event);
+    XNextEvent(display, &event);
     HandleLabelEvent(label, &event);
+    if (!label->ending && XEventsQueued(display, QueuedAfterReading) == 0) {
+      SampleAfterReports(label);
+    }
   }
   return G_SOURCE_CONTINUE;
 }

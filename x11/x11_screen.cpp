@@ -209,11 +209,13 @@ void HandleRawEvent(X11Label* label, XGenericEventCookie* cookie) {
   } else if (cookie->evtype != XI_RawMotion) {
     return;
   }
-  LabelState& core = label->core;
-  ApplyPointerReport(&core, transition);
-  // While paused the core samples nothing: no need to ask for the pointer.
-  if (core.samplingPaused != 0) return;
+  ApplyPointerReport(&label->core, transition);
+}
 
+void SampleAfterReports(X11Label* label) {
+  LabelState& core = label->core;
+  // Paused, or no report since the last sample: no need to ask for the pointer.
+  if (!SampleWanted(core)) return;
   X11Screen& screen = label->screen;
   Window rootReturn = 0;
   Window child = 0;

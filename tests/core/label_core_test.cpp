@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tintora {
 namespace {
@@ -58,6 +59,7 @@ TEST_P(SamplePoint, NoneWhilePausedOrOverTheLabel) {
   const PointCase c = GetParam();
   LabelState state = InitialLabelState();
   state.samplingPaused = c.paused;
+  ApplyPointerReport(&state, 0);  // a move
   const Rect label{100, 200, 226, 220};
   const std::optional<Point> at = PointToSample(&state, label, c.pointer);
   ASSERT_EQ(at.has_value(), c.samples);
@@ -94,16 +96,57 @@ TEST(LabelSample, OnlyANewColourIsNamedAndRepainted) {
   EXPECT_EQ(state.sampleColor, MakeColorRef(128, 128, 128));
 }
 
-TEST(LabelReports, ThePressPausesAndTheReleaseSamples) {
+// A burst: the reports read before the label samples, in order, and where
+// the pointer is when the burst ends.
+struct BurstCase {
+  const char* what;
+  int pausedBefore;
+  std::vector<std::uint16_t> reports;
+  Point pointerAtEnd;
+  bool samples;
+  int pausedAfter;
+};
+
+constexpr std::uint16_t kMove = 0;
+constexpr Rect kLabel{0, 0, 126, 20};
+constexpr Point kAway{500, 300};
+constexpr Point kOnLabel{60, 10};
+
+class Burst : public ::testing::TestWithParam<BurstCase> {};
+
+TEST_P(Burst, EveryTransitionInOrderThenOneSample) {
+  const BurstCase c = GetParam();
   LabelState state = InitialLabelState();
-  const Rect label{0, 0, 10, 10};
-  ApplyPointerReport(&state, kLeftButtonDown);
-  EXPECT_FALSE(PointToSample(&state, label, Point{50, 50}).has_value());
-  ApplyPointerReport(&state, 0);  // a move with the button held
-  EXPECT_FALSE(PointToSample(&state, label, Point{60, 50}).has_value());
-  ApplyPointerReport(&state, kLeftButtonUp);
-  EXPECT_TRUE(PointToSample(&state, label, Point{60, 50}).has_value());
+  state.samplingPaused = c.pausedBefore;
+  for (std::uint16_t flags : c.reports) ApplyPointerReport(&state, flags);
+  // Whether to look for the pointer at all: a report came and nothing holds the button.
+  EXPECT_EQ(SampleWanted(state), !c.reports.empty() && c.pausedAfter == 0);
+  EXPECT_EQ(PointToSample(&state, kLabel, c.pointerAtEnd).has_value(), c.samples);
+  EXPECT_EQ(state.samplingPaused, c.pausedAfter);
+  // One sample per burst: without a new report there is nothing more to do.
+  EXPECT_FALSE(PointToSample(&state, kLabel, c.pointerAtEnd).has_value());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, Burst,
+    ::testing::Values(
+        BurstCase{"one move", 0, {kMove}, kAway, true, 0},
+        BurstCase{"no report", 0, {}, kAway, false, 0},
+        BurstCase{"many moves", 0, {kMove, kMove, kMove, kMove}, kAway, true, 0},
+        BurstCase{"the press pauses", 0, {kMove, kLeftButtonDown, kMove}, kAway, false, 1},
+        BurstCase{"press and release", 0, {kLeftButtonDown, kMove, kLeftButtonUp}, kAway, true, 0},
+        BurstCase{"the release samples", 1, {kMove, kLeftButtonUp}, kAway, true, 0},
+        BurstCase{"release, press again", 1, {kLeftButtonUp, kLeftButtonDown}, kAway, false, 1},
+        BurstCase{"moves while held", 1, {kMove, kMove}, kAway, false, 1},
+        BurstCase{"ends over the label", 0, {kMove, kMove}, kOnLabel, false, 0},
+        BurstCase{"left and right pressed together", 0, {0x0005}, kAway, true, 0},
+        BurstCase{"wheel and right button", 0, {0x0400, 0x0004, 0x0008}, kAway, true, 0}),
+    [](const ::testing::TestParamInfo<BurstCase>& test) {
+      std::string name;
+      for (const char* p = test.param.what; *p != 0; ++p)
+        if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z')) name += *p;
+      return name;
+    });
 
 TEST(LabelMenu, CommandsCompareTheWholeIdentifier) {
   EXPECT_EQ(MenuCommandFromId(2001), MenuCommand::Exit);

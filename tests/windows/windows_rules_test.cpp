@@ -68,6 +68,19 @@ INSTANTIATE_TEST_SUITE_P(
                       // A count beyond the buffer says nothing about what was filled.
                       ReadCase{kWhole, kWhole + 4, true, false}));
 
+TEST(RawInputBuffer, ReportsFollowEachOtherAtEightByteBoundaries) {
+  constexpr std::uint32_t kHeader = 24;  // RAWINPUTHEADER of a 64-bit build
+  // A mouse report of 48 bytes ends on a boundary; one of 44 is padded to it.
+  EXPECT_EQ(NextRawInputBlock(0, 48, kHeader, 480), std::optional<std::size_t>(48));
+  EXPECT_EQ(NextRawInputBlock(48, 44, kHeader, 480), std::optional<std::size_t>(96));
+  EXPECT_EQ(NextRawInputBlock(432, 48, kHeader, 480), std::optional<std::size_t>(480));
+  // A report that would reach past the buffer, or too small for its header.
+  EXPECT_FALSE(NextRawInputBlock(440, 48, kHeader, 480).has_value());
+  EXPECT_FALSE(NextRawInputBlock(0, 8, kHeader, 480).has_value());
+  EXPECT_FALSE(NextRawInputBlock(496, 24, kHeader, 480).has_value());
+  EXPECT_FALSE(NextRawInputBlock(8, 0xFFFFFFFFu, kHeader, 480).has_value());
+}
+
 TEST(LabelExtent, RegionCutsTheWindowBottom) {
   const Rect window{100, 200, 239, 240};
   const Rect visible = VisibleLabelRect(window, Rect{0, 0, 139, 24});
