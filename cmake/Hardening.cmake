@@ -1,5 +1,21 @@
-# Exploit mitigations for the Windows programs.
+# Exploit mitigations of the programs: the one place that says which.
 #
+# Linux (ELF, GCC or Clang), as Debian builds its own packages:
+# On every target (through `tintora_options`):
+# - stack protection, -fstack-protector-strong (the canary fails in libc's
+#   __stack_chk_fail);
+# - -fstack-clash-protection: a large stack allocation probes every page, so
+#   it cannot jump over the guard page into another mapping;
+# - -fcf-protection (x86): indirect branch targets begin with endbr64;
+# - position-independent code (-fPIE);
+# - _FORTIFY_SOURCE=2 in optimised builds (it needs optimisation, and the
+#   sanitizer and fuzz builds check memory their own way): copies into
+#   objects of known size go through libc's __*_chk routines.
+# On the executables (link `tintora_hardening`): PIE, -z relro and -z now
+# (the relocated data, the GOT included, is read-only once the program runs).
+# tests/hardening/check_elf.cmake verifies the result in the built programs.
+#
+# Windows (mingw-w64 or MSVC):
 # On every target (through `tintora_options`):
 # - stack protection: -fstack-protector-strong, a canary in every function
 #   with local arrays or address-taken locals, checked on return; a smashed
@@ -23,7 +39,44 @@ include_guard(GLOBAL)
 add_library(tintora_hardening INTERFACE)
 set(TINTORA_CONTROL_FLOW_GUARD OFF CACHE INTERNAL "Whether the programs are built with control-flow guard")
 
+set(TINTORA_ELF_HARDENING OFF CACHE INTERNAL "Whether the Linux programs are built with the ELF mitigations")
+set(TINTORA_ELF_CF_PROTECTION OFF CACHE INTERNAL "Whether the Linux programs are built with -fcf-protection")
+
 if(NOT WIN32)
+  if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF" AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    include(CheckCXXCompilerFlag)
+    target_compile_options(tintora_options INTERFACE -fstack-protector-strong -fPIE)
+    set(_tintora_elf_text "stack protection")
+    foreach(pair "-fstack-clash-protection;stack clash protection" "-fcf-protection;control-flow protection")
+      list(GET pair 0 flag)
+      list(GET pair 1 what)
+      string(MAKE_C_IDENTIFIER "TINTORA_HAS${flag}" _tintora_has_flag)
+      check_cxx_compiler_flag(${flag} ${_tintora_has_flag})
+      if(${_tintora_has_flag})
+        target_compile_options(tintora_options INTERFACE ${flag})
+        string(APPEND _tintora_elf_text ", ${what}")
+      endif()
+    endforeach()
+    if(TINTORA_HAS_fcf_protection)
+      set(TINTORA_ELF_CF_PROTECTION ON CACHE INTERNAL "Whether the Linux programs are built with -fcf-protection")
+    endif()
+    # 1 where the build fortifies; a generator expression, for the
+    # configurations of multi-configuration generators.
+    if(TINTORA_SANITIZE OR TINTORA_FUZZ)
+      set(TINTORA_FORTIFY_CONDITION 0)
+    else()
+      set(TINTORA_FORTIFY_CONDITION "$<CONFIG:Release,RelWithDebInfo,MinSizeRel>")
+    endif()
+    set(TINTORA_FORTIFY_CONDITION "${TINTORA_FORTIFY_CONDITION}" CACHE INTERNAL
+        "1 in the configurations that build with _FORTIFY_SOURCE=2")
+    # Undefined first: a compiler that sets a level of its own would warn.
+    target_compile_options(tintora_options INTERFACE
+      "$<${TINTORA_FORTIFY_CONDITION}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+    target_link_options(tintora_hardening INTERFACE -pie LINKER:-z,relro LINKER:-z,now)
+    set(TINTORA_ELF_HARDENING ON CACHE INTERNAL "Whether the Linux programs are built with the ELF mitigations")
+    message(STATUS "Hardening: ${_tintora_elf_text}, PIE, full RELRO; "
+                   "_FORTIFY_SOURCE=2 in optimised builds without sanitizers")
+  endif()
   return()
 endif()
 

@@ -1,5 +1,6 @@
 #include "namer_cli.h"
 
+#include <cerrno>
 #include <cstring>
 
 #ifdef _WIN32
@@ -90,8 +91,9 @@ void PrintUsage(std::FILE* out) {
                "hue quadrature). A bad colour is reported on standard error and the rest\n"
                "are still answered.\n"
                "\n"
-               "Exit status: 0 when every colour was understood, 1 when one was not,\n"
-               "2 for a usage error.\n"
+               "Exit status: 0 when every colour was understood; 1 when one was not, or\n"
+               "when standard input could not be read or the answers not written; 2 for\n"
+               "a usage error.\n"
                "\n"
                "  --help     show this text\n"
                "  --version  show the version\n",
@@ -100,14 +102,18 @@ void PrintUsage(std::FILE* out) {
 
 // Reads whatever input is available now, up to 'size' bytes, straight from
 // the descriptor: the namer then knows when it is about to wait for more, and
-// flushes its answers exactly then. Returns 0 at the end of the input.
-std::size_t ReadAvailable(std::FILE* in, char* buffer, std::size_t size) {
+// flushes its answers exactly then. Returns the bytes read, 0 at the end of
+// the input, -1 with errno set when reading fails. A read interrupted by a
+// signal is tried again.
+long ReadAvailable(std::FILE* in, char* buffer, std::size_t size) {
+  for (;;) {
 #ifdef _WIN32
-  const int got = _read(_fileno(in), buffer, static_cast<unsigned>(size));
+    const long got = _read(_fileno(in), buffer, static_cast<unsigned>(size));
 #else
-  const ssize_t got = read(fileno(in), buffer, size);
+    const long got = static_cast<long>(read(fileno(in), buffer, size));
 #endif
-  return got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (got >= 0 || errno != EINTR) return got;
+  }
 }
 
 // Answers one token; returns false for a bad colour (already reported).
@@ -221,7 +227,15 @@ int RunNamer(int argc, const char* const* argv, std::FILE* in, std::FILE* out, s
     char chunk[65536];
     for (;;) {
       std::fflush(out);  // answer everything read so far before waiting for more
-      const std::size_t got = ReadAvailable(in, chunk, sizeof chunk);
+      const long readResult = ReadAvailable(in, chunk, sizeof chunk);
+      if (readResult < 0) {
+        // The input is cut short: what is left of its last line is no answer.
+        std::fprintf(err, "%s: cannot read standard input: %s\n", kProgramName,
+                     std::strerror(errno));
+        anyBad = true;
+        break;
+      }
+      const std::size_t got = static_cast<std::size_t>(readResult);
       for (std::size_t i = 0; i <= got; ++i) {
         const bool atEnd = i == got;
         if (atEnd && got != 0) break;  // the chunk is used up; read the next one

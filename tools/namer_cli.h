@@ -24,7 +24,7 @@ std::string DescribeToken(std::string_view token);
 
 // Runs the whole program: options and colours from argv, or colours from
 // 'in' when argv holds none. Returns the exit status (0 all good, 1 a bad
-// colour or an output failure, 2 a usage error).
+// colour, unreadable input or an output failure, 2 a usage error).
 int RunNamer(int argc, const char* const* argv, std::FILE* in, std::FILE* out, std::FILE* err);
 
 }  // namespace tintora

@@ -2,9 +2,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#endif
 
 #include "colour_pipeline.h"
 #include "debug_output.h"
@@ -175,6 +186,69 @@ TEST(RunNamer, HandlesOptions) {
   EXPECT_EQ(ended.status, 1);
   EXPECT_TRUE(ended.out.empty());
 }
+
+#ifndef _WIN32
+RunResult RunOnStandardInput(std::FILE* in) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const char* argv[] = {"tintora-name"};
+  RunResult result;
+  result.status = RunNamer(1, argv, in, out, err);
+  result.out = ReadAll(out);
+  result.err = ReadAll(err);
+  std::fclose(out);
+  std::fclose(err);
+  return result;
+}
+
+TEST(RunNamer, SaysSoWhenStandardInputCannotBeRead) {
+  std::FILE* directory = std::fopen("/", "r");  // opens, but read() fails with EISDIR
+  ASSERT_NE(directory, nullptr);
+  const RunResult r = RunOnStandardInput(directory);
+  std::fclose(directory);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_EQ(r.err, std::string("tintora-name: cannot read standard input: ") +
+                       std::strerror(EISDIR) + "\n");
+}
+
+volatile sig_atomic_t SignalsCaught = 0;
+void CountSignal(int) { SignalsCaught = SignalsCaught + 1; }
+
+TEST(RunNamer, ReadsOnWhenASignalInterruptsTheRead) {
+  // Without SA_RESTART, a signal that arrives while the namer waits for
+  // input ends the read with EINTR.
+  struct sigaction action = {};
+  struct sigaction previous = {};
+  action.sa_handler = CountSignal;
+  sigemptyset(&action.sa_mask);
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::FILE* in = fdopen(fds[0], "r");
+  ASSERT_NE(in, nullptr);
+  SignalsCaught = 0;
+  const pthread_t reader = pthread_self();
+  std::thread writer([&] {
+    ASSERT_EQ(write(fds[1], "255,0,0\n", 8), 8);
+    for (int i = 0; i < 20; ++i) {  // the reader waits for the next line meanwhile
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      pthread_kill(reader, SIGUSR1);
+    }
+    ASSERT_EQ(write(fds[1], "0,0,255\n", 8), 8);
+    close(fds[1]);
+  });
+  const RunResult r = RunOnStandardInput(in);
+  writer.join();
+  std::fclose(in);
+  sigaction(SIGUSR1, &previous, nullptr);
+  EXPECT_GT(SignalsCaught, 0);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.err.empty()) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2) << r.out;
+  EXPECT_NE(r.out.find("\n#0000ff\tBlue\t"), std::string::npos) << r.out;
+}
+#endif
 
 TEST(RunNamer, WritesNoDiagnosticsToStandardOutput) {
   // Even with the debug output switched on, answers are the only output.

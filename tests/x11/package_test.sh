@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package of this build tree, installs it with dpkg, runs
-# the installed label briefly on a private display, purges the package and
-# checks that none of its files is left; the user's own settings stay.
+# Builds the Debian package of this build tree, checks it with lintian (no
+# error, no warning), installs it with dpkg, runs the installed label briefly
+# on a private display, purges the package and checks that none of its files
+# is left; the user's own settings stay.
 #
 #   tests/x11/package_test.sh BUILD_DIR
 #
@@ -40,12 +41,26 @@ deb=$(find "$work/cpack" -maxdepth 1 -name 'tintora_*.deb' | head -n 1)
 echo "package: $(basename "$deb")"
 echo "depends: $(dpkg-deb -f "$deb" Depends)"
 
+# Debian's own checks of a package: no error and no warning (informational
+# tags are shown, they do not fail it).
+command -v lintian >/dev/null || { echo "package_test: lintian is not installed (scripts/setup.sh)" >&2; exit 1; }
+lintian_status=0
+lintian --fail-on error,warning --display-info "$deb" >"$work/lintian.log" 2>&1 || lintian_status=$?
+grep -v 'running with root privileges' "$work/lintian.log" || true
+[[ $lintian_status == 0 ]] || { echo "package_test: lintian finds errors or warnings" >&2; exit 1; }
+echo "lintian: no error or warning"
+
 dpkg -i "$deb" >"$work/dpkg-install.log" 2>&1 || { cat "$work/dpkg-install.log"; exit 1; }
 dpkg-query -L tintora >"$work/files.txt"
 version=$(/usr/bin/tintora --version)
 expected=$(dpkg-deb -f "$deb" Version)
 [[ $version == "tintora $expected" ]] || { echo "package_test: --version says '$version'" >&2; exit 1; }
 echo "installed: $version"
+for path in /usr/share/man/man1/tintora.1.gz /usr/share/man/man1/tintora-name.1.gz \
+  /usr/share/doc/tintora/changelog.gz /usr/share/doc/tintora/copyright \
+  /usr/share/applications/tintora.desktop /usr/share/metainfo/example.mossvane.Tintora.metainfo.xml; do
+  grep -qxF "$path" "$work/files.txt" || { echo "package_test: the package lacks $path" >&2; exit 1; }
+done
 
 # The installed label on a private display: it shows, then SIGTERM ends it
 # with status 0 and its settings file in the user's configuration.
