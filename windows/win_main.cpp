@@ -7,6 +7,22 @@
 
 namespace {
 
+// One label per session: the second start ends at once. The session's own
+// (Local) namespace, so that other users' sessions keep theirs.
+constexpr wchar_t kOneLabelMutexName[] = L"Local\\MossVane.Tintora.Label";
+
+// Takes the session's label mutex for the life of the process; false when
+// another label of this session holds it (or holds it and denies us access,
+// as an elevated one does).
+bool TakeTheSessionsLabel() {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kOneLabelMutexName);
+  const DWORD error = GetLastError();
+  if (mutex == nullptr) return error != ERROR_ACCESS_DENIED;  // no mutex: run all the same
+  if (error != ERROR_ALREADY_EXISTS) return true;             // kept until the process ends
+  CloseHandle(mutex);
+  return false;
+}
+
 // Exit codes for a start-up that cannot show the label.
 constexpr int kExitNoMetrics = 2;
 constexpr int kExitNoWindow = 3;
@@ -40,6 +56,7 @@ void ReleaseEmbeddedFaces() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   RestrictDllSearchPath();
+  if (!TakeTheSessionsLabel()) return 0;  // the label is already there
   tintora::SetDebugSink(DebuggerSink, nullptr);
 
   if (!tintora::RegisterLabelClass(instance)) {

@@ -109,6 +109,10 @@ struct X11Label {
 
 // ---- x11_window.cpp: the window and its window-manager hints ----------------
 
+// One label per display: takes the display's label selection for the life of
+// the connection; false when another label holds it.
+bool TakeTheDisplaysLabel(Display* display);
+
 // Creates and maps the label window at the saved position (when it shows on
 // the screen), paints it once and selects the raw pointer events.
 bool CreateLabel(X11Label* label, Display* display);

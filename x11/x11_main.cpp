@@ -174,6 +174,12 @@ int Main(int argc, char** argv) {
     XCloseDisplay(display);
     return refused;
   }
+  if (!TakeTheDisplaysLabel(display)) {
+    std::fprintf(stderr, "tintora: a label is already running on the display \"%s\"\n",
+                 displayName);
+    XCloseDisplay(display);
+    return kExitOk;
+  }
   if (!LoadLabelFonts(&label.fonts)) {
     std::fprintf(stderr, "tintora: the embedded fonts cannot be read\n");
     ReleaseLabelFonts(&label.fonts);

@@ -8,6 +8,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <cstdio>
 #include <string>
 
 #include "x11_rules.h"
@@ -216,6 +217,27 @@ void HandleClientMessage(X11Label* label, const XClientMessageEvent& message) {
 }
 
 }  // namespace
+
+bool TakeTheDisplaysLabel(Display* display) {
+  const int screen = DefaultScreen(display);
+  const Window root = RootWindow(display, screen);
+  char name[32];
+  std::snprintf(name, sizeof name, "_TINTORA_LABEL_S%d", screen);
+  const Atom selection = XInternAtom(display, name, False);
+  // The selection is owned by a window of this connection and goes with it,
+  // however the label ends.
+  const Window owner =
+      XCreateWindow(display, root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
+  // Looked at and taken under a grab of the server, so that two labels
+  // starting at once cannot both find it free.
+  XGrabServer(display);
+  const bool free = XGetSelectionOwner(display, selection) == None;
+  if (free) XSetSelectionOwner(display, selection, owner, CurrentTime);
+  XUngrabServer(display);
+  XFlush(display);
+  if (!free) XDestroyWindow(display, owner);
+  return free;
+}
 
 bool CreateLabel(X11Label* label, Display* display) {
   label->display = display;
