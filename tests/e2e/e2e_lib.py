@@ -115,7 +115,7 @@ class Image:
         rows = []
         for y in range(top, bottom):
             start = ((y - self.top) * self.width + (left - self.left)) * 3
-            rows.append(self.data[start:start + (right - left) * 3])
+            rows.append(self.data[start : start + (right - left) * 3])
         return Image(right - left, bottom - top, b"".join(rows), left, top)
 
     def to_ppm(self):
@@ -134,7 +134,7 @@ class Image:
         check(match is not None, "not a binary PPM picture")
         width, height, maxval = (int(g) for g in match.groups())
         check(maxval == 255, "PPM with %d levels" % maxval)
-        data = blob[match.end():match.end() + width * height * 3]
+        data = blob[match.end() : match.end() + width * height * 3]
         check(len(data) == width * height * 3, "short PPM picture")
         return Image(width, height, data, left, top)
 
@@ -153,7 +153,7 @@ class Image:
         out = bytearray()
         for y in range(height):
             start = offset + (height - 1 - y) * row
-            line = blob[start:start + width * 3]
+            line = blob[start : start + width * 3]
             for x in range(width):
                 b, g, r = line[x * 3], line[x * 3 + 1], line[x * 3 + 2]
                 out += bytes((r, g, b))
@@ -170,13 +170,21 @@ def convert_binary():
 
 class _XImage(ctypes.Structure):
     _fields_ = [
-        ("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-        ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
-        ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-        ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-        ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-        ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
-        ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+        ("width", ctypes.c_int),
+        ("height", ctypes.c_int),
+        ("xoffset", ctypes.c_int),
+        ("format", ctypes.c_int),
+        ("data", ctypes.POINTER(ctypes.c_ubyte)),
+        ("byte_order", ctypes.c_int),
+        ("bitmap_unit", ctypes.c_int),
+        ("bitmap_bit_order", ctypes.c_int),
+        ("bitmap_pad", ctypes.c_int),
+        ("depth", ctypes.c_int),
+        ("bytes_per_line", ctypes.c_int),
+        ("bits_per_pixel", ctypes.c_int),
+        ("red_mask", ctypes.c_ulong),
+        ("green_mask", ctypes.c_ulong),
+        ("blue_mask", ctypes.c_ulong),
     ]
 
 
@@ -197,8 +205,16 @@ class Screen:
                 x.XDefaultRootWindow.restype = ctypes.c_ulong
                 x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
                 x.XGetImage.restype = ctypes.POINTER(_XImage)
-                x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+                x.XGetImage.argtypes = [
+                    ctypes.c_void_p,
+                    ctypes.c_ulong,
+                    ctypes.c_int,
+                    ctypes.c_int,
+                    ctypes.c_uint,
+                    ctypes.c_uint,
+                    ctypes.c_ulong,
+                    ctypes.c_int,
+                ]
                 x.XDestroyImage = None  # a macro in Xlib; XFree releases the parts
                 x.XFree.argtypes = [ctypes.c_void_p]
                 x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
@@ -222,19 +238,19 @@ class Screen:
                     raw = ctypes.string_at(image.data, stride * image.height)
                     out = bytearray(width * height * 3)
                     for y in range(height):
-                        row = raw[y * stride:y * stride + width * 4]
+                        row = raw[y * stride : y * stride + width * 4]
                         # BGRX little-endian pixels to RGB.
-                        out[y * width * 3 + 0:(y + 1) * width * 3:3] = row[2::4]
-                        out[y * width * 3 + 1:(y + 1) * width * 3:3] = row[1::4]
-                        out[y * width * 3 + 2:(y + 1) * width * 3:3] = row[0::4]
+                        out[y * width * 3 + 0 : (y + 1) * width * 3 : 3] = row[2::4]
+                        out[y * width * 3 + 1 : (y + 1) * width * 3 : 3] = row[1::4]
+                        out[y * width * 3 + 2 : (y + 1) * width * 3 : 3] = row[0::4]
                     x.XFree(image.data)
                     x.XFree(image_ptr)
                     return Image(width, height, bytes(out), left, top)
                 x.XFree(image.data)
                 x.XFree(image_ptr)
-        blob = subprocess.run(["import", "-display", self.display_name, "-window", "root", "-depth", "8",
-                               "-crop", "%dx%d+%d+%d" % (width, height, left, top), "ppm:-"],
-                              capture_output=True, check=True, timeout=60).stdout
+        args = ["import", "-display", self.display_name, "-window", "root", "-depth", "8"]
+        args += ["-crop", "%dx%d+%d+%d" % (width, height, left, top), "ppm:-"]
+        blob = subprocess.run(args, capture_output=True, check=True, timeout=60).stdout
         return Image.from_ppm(blob, left, top)
 
 
@@ -279,11 +295,12 @@ def ocr_text(image, ink, background, scales=None, expected=None):
                 prepared[binary] = _text_as_dark_on_light(image, ink, background, binary)
             path = os.path.join(work, "line.png")
             # A white margin helps tesseract find the line.
-            subprocess.run([convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "10",
-                            "-filter", "triangle", "-resize", "%d%%" % int(scale * 100), path],
-                           input=prepared[binary].to_ppm(), check=True, timeout=60)
-            result = subprocess.run([tesseract, path, "stdout", "--psm", "7", "-l", "eng"],
-                                    capture_output=True, text=True, timeout=60)
+            args = [convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "10"]
+            args += ["-filter", "triangle", "-resize", "%d%%" % int(scale * 100), path]
+            subprocess.run(args, input=prepared[binary].to_ppm(), check=True, timeout=60)
+            result = subprocess.run(
+                [tesseract, path, "stdout", "--psm", "7", "-l", "eng"], capture_output=True, text=True, timeout=60
+            )
             readings.append(" ".join(result.stdout.split()))
             if expected is None or readings[-1] == expected:
                 break
@@ -303,8 +320,10 @@ def label_paint_failures(shot, rgb, frame, grey, frame_share=1.0):
     framed = sum(1 for p in edge if shot.pixel(*p) == frame)
     corners = [(x0, y0), (x0 + width - 1, y0), (x0, y0 + height - 1), (x0 + width - 1, y0 + height - 1)]
     if any(shot.pixel(*p) != frame for p in corners) or framed < frame_share * len(edge):
-        failures.append("frame: %d of %d edge pixels are %s (corners %s)" %
-                        (framed, len(edge), frame, [shot.pixel(*p) for p in corners]))
+        failures.append(
+            "frame: %d of %d edge pixels are %s (corners %s)"
+            % (framed, len(edge), frame, [shot.pixel(*p) for p in corners])
+        )
     counts = {}
     for y in range(y0 + 1, y0 + height - 1):
         for x in range(x0 + 1, x0 + width - 1):
@@ -337,8 +356,9 @@ def read_label_texts(shot, grey, rgb, name, qualifier, split=None, qualifier_rea
     names = ocr_text(shot.crop(left, top, split, bottom), ink, rgb, expected=name)
     if name not in names:
         failures.append("OCR read the name as %s, expected %r" % (names, name))
-    quals = ocr_text(shot.crop(split, top, right, bottom), ink, rgb, expected=qualifier,
-                     scales=None if qualifier_readable else (8,))
+    quals = ocr_text(
+        shot.crop(split, top, right, bottom), ink, rgb, expected=qualifier, scales=None if qualifier_readable else (8,)
+    )
     read = qualifier in quals
     if not read and qualifier_readable:
         failures.append("OCR read the qualifier as %s, expected %r" % (quals, qualifier))
@@ -352,23 +372,27 @@ def ocr_words(image, scale=3):
         raise E2EFailure("tesseract is not installed")
     with tempfile.TemporaryDirectory() as work:
         path = os.path.join(work, "block.png")
-        subprocess.run([convert_binary(), "ppm:-", "-colorspace", "gray", "-filter", "triangle", "-resize",
-                        "%d%%" % (scale * 100), path], input=image.to_ppm(), check=True, timeout=60)
-        result = subprocess.run([tesseract, path, "stdout", "--psm", "6", "-l", "eng", "tsv"],
-                                capture_output=True, text=True, timeout=60)
+        args = [convert_binary(), "ppm:-", "-colorspace", "gray"]
+        args += ["-filter", "triangle", "-resize", "%d%%" % (scale * 100), path]
+        subprocess.run(args, input=image.to_ppm(), check=True, timeout=60)
+        result = subprocess.run(
+            [tesseract, path, "stdout", "--psm", "6", "-l", "eng", "tsv"], capture_output=True, text=True, timeout=60
+        )
     words = []
     for line in result.stdout.splitlines()[1:]:
         cells = line.split("\t")
         if len(cells) < 12 or not cells[11].strip():
             continue
         left, top, width, height = (int(c) for c in cells[6:10])
-        words.append({
-            "text": cells[11].strip(),
-            "left": image.left + left // scale,
-            "top": image.top + top // scale,
-            "right": image.left + (left + width) // scale,
-            "bottom": image.top + (top + height) // scale,
-        })
+        words.append(
+            {
+                "text": cells[11].strip(),
+                "left": image.left + left // scale,
+                "top": image.top + top // scale,
+                "right": image.left + (left + width) // scale,
+                "bottom": image.top + (top + height) // scale,
+            }
+        )
     return words
 
 
@@ -380,8 +404,9 @@ class Wine:
     def __init__(self, artifacts):
         for name in ("DISPLAY", "WINEPREFIX"):
             if not os.environ.get(name):
-                raise E2EFailure("%s is not set: run through the Wine test desktop "
-                                 "(ctest, or scripts/wine-run.sh --host)" % name)
+                raise E2EFailure(
+                    "%s is not set: run through the Wine test desktop " "(ctest, or scripts/wine-run.sh --host)" % name
+                )
         self.wine = os.environ.get("WINE") or shutil.which("wine") or "wine"
         self.env = dict(os.environ)
         self.env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
@@ -390,14 +415,26 @@ class Wine:
 
     def run(self, exe, *args, timeout=60, debug=None):
         env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
-        result = subprocess.run([self.wine, exe] + [str(a) for a in args], capture_output=True, text=True,
-                                env=env, timeout=timeout, cwd=self.artifacts)
+        result = subprocess.run(
+            [self.wine, exe] + [str(a) for a in args],
+            capture_output=True,
+            text=True,
+            env=env,
+            timeout=timeout,
+            cwd=self.artifacts,
+        )
         return result
 
     def start(self, exe, *args, stdout=None, stderr=None, debug=None):
         env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
-        return subprocess.Popen([self.wine, exe] + [str(a) for a in args], stdout=stdout, stderr=stderr,
-                                stdin=subprocess.DEVNULL, env=env, cwd=self.artifacts)
+        return subprocess.Popen(
+            [self.wine, exe] + [str(a) for a in args],
+            stdout=stdout,
+            stderr=stderr,
+            stdin=subprocess.DEVNULL,
+            env=env,
+            cwd=self.artifacts,
+        )
 
     @staticmethod
     def windows_path(unix_path):
@@ -426,8 +463,10 @@ class Helpers:
             time.sleep(0.5)
         lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
         if not lines:
-            raise E2EFailure("probe %s printed nothing (exit %d, run %d time(s)): %s"
-                             % (what, result.returncode, attempt, result.stderr.strip()))
+            raise E2EFailure(
+                "probe %s printed nothing (exit %d, run %d time(s)): %s"
+                % (what, result.returncode, attempt, result.stderr.strip())
+            )
         answer = json.loads(lines[-1])
         if result.returncode != 0 and not allow_fail:
             raise E2EFailure("probe %s failed: %s" % (what, lines[-1]))
@@ -435,7 +474,7 @@ class Helpers:
 
     def start_painter(self, patches, background="808080", title="E2E Painter"):
         args = ["--bg", background, "--title", title]
-        for (x, y, w, h, colour) in patches:
+        for x, y, w, h, colour in patches:
             args += [x, y, w, h, colour]
         process = self.wine.start(self.painter_exe, *args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         ready, _, _ = select.select([process.stdout], [], [], 60)
@@ -477,7 +516,7 @@ class Tintora:
             marker = 'OutputDebugStringA "'
             at = line.find(marker)
             if at >= 0 and line.endswith('"'):
-                texts.append(line[at + len(marker):-1].replace("\\n", "\n"))
+                texts.append(line[at + len(marker) : -1].replace("\\n", "\n"))
         return texts, raw
 
     def samples(self):

@@ -19,11 +19,17 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from e2e_lib import (E2EFailure, Screen, check, label_paint_failures, ocr_words, read_label_texts,  # noqa: E402
-                     run_scenarios, wait_until)
-from tintora_e2e import NAMED_COLOURS, centre, grid_patches, rgb_of  # noqa: E402
+from e2e_lib import (
+    E2EFailure,
+    Screen,
+    check,
+    label_paint_failures,
+    ocr_words,
+    read_label_texts,
+    run_scenarios,
+    wait_until,
+)
+from tintora_e2e import NAMED_COLOURS, centre, grid_patches, rgb_of
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DESKTOP_SCRIPT = os.path.join(REPO, "scripts", "x11-desktop.sh")
@@ -35,8 +41,9 @@ SIZE_AT_DPI = {96: (126, 20), 144: (189, 31)}
 # The gap between name and qualifier and the reference descent, unscaled.
 AVE_CHAR_WIDTH = 6
 PARK = (1000, 740)
-LABEL_LINE = re.compile(r'^\s*(0x[0-9a-f]+) "Tintora": \("tintora" "Tintora"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)'
-                        r'\s+\+(-?\d+)\+(-?\d+)')
+LABEL_LINE = re.compile(
+    r'^\s*(0x[0-9a-f]+) "Tintora": \("tintora" "Tintora"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)'
+)
 DIAG = re.compile(r"R: (\d+) G: (\d+) B: (\d+) - j: (-?\d+) c: (-?\d+) h: (-?\d+) ")
 
 
@@ -61,8 +68,9 @@ class Label:
         if debug:
             env["TINTORA_DEBUG"] = "1"
         env.update(extra_env or {})
-        self.process = subprocess.Popen([ctx.args.tintora] + list(args), stdin=subprocess.DEVNULL,
-                                        stdout=self.log, stderr=self.log, env=env)
+        self.process = subprocess.Popen(
+            [ctx.args.tintora] + list(args), stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log, env=env
+        )
         self.exit_code = None
 
     def text(self):
@@ -81,6 +89,7 @@ class Label:
             if self.process.poll() is not None:
                 raise E2EFailure("the label ended (status %s): %s" % (self.process.returncode, self.text()))
             return self.ctx.label_window()
+
         return wait_until(found, timeout, what="the Tintora window")
 
     def wait_exit(self, timeout=15):
@@ -111,11 +120,16 @@ class Context:
         self.display = self.state["DISPLAY"]
         self.home = tempfile.mkdtemp(prefix="home-%s-" % name, dir=self.artifacts)
         self.config = os.path.join(self.home, ".config")
-        self.env = dict(os.environ, DISPLAY=self.display, HOME=self.home, XDG_CONFIG_HOME=self.config,
-                        NO_AT_BRIDGE="1", GTK_THEME="Adwaita",
-                        LSAN_OPTIONS="suppressions=" + os.path.join(REPO, "tests", "x11", "lsan.supp"),
-                        ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"),
-                                                            "fast_unwind_on_malloc=0"])))
+        self.env = dict(
+            os.environ,
+            DISPLAY=self.display,
+            HOME=self.home,
+            XDG_CONFIG_HOME=self.config,
+            NO_AT_BRIDGE="1",
+            GTK_THEME="Adwaita",
+            LSAN_OPTIONS="suppressions=" + os.path.join(REPO, "tests", "x11", "lsan.supp"),
+            ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "fast_unwind_on_malloc=0"])),
+        )
         self.env.pop("WAYLAND_DISPLAY", None)
         self.screen = Screen(self.display)
         self.runs = []
@@ -129,14 +143,20 @@ class Context:
         return subprocess.run(list(args), env=env, capture_output=True, text=True, timeout=60, check=check_rc)
 
     def set_dpi(self, dpi):
-        subprocess.run(["xrdb", "-nocpp", "-load", "-"], input="Xft.dpi: %d\n" % dpi, text=True,
-                       env=dict(self.env), check=True, timeout=30)
+        subprocess.run(
+            ["xrdb", "-nocpp", "-load", "-"],
+            input="Xft.dpi: %d\n" % dpi,
+            text=True,
+            env=dict(self.env),
+            check=True,
+            timeout=30,
+        )
 
     def paint(self, patches, background="808080"):
         """Colour patches on the root window, under every window."""
         path = os.path.join(self.artifacts, "%s-desktop.ppm" % self.name)
         args = ["convert", "-size", "1024x768", "xc:#" + background]
-        for (x, y, w, h, colour) in patches:
+        for x, y, w, h, colour in patches:
             args += ["-fill", "#" + colour, "-draw", "rectangle %d,%d %d,%d" % (x, y, x + w - 1, y + h - 1)]
         subprocess.run(args + [path], check=True, timeout=60)
         self.x("display", "-window", "root", path, check_rc=False)
@@ -144,8 +164,8 @@ class Context:
     def move(self, x, y):
         """Puts the pointer at (x, y) with raw motion: an absolute move (a
         warp, which makes no raw event), then one pixel there and back."""
-        self.x("xdotool", "mousemove", str(x), str(y), "mousemove_relative", "--", "1", "0",
-               "mousemove_relative", "--", "-1", "0")
+        there_and_back = ["mousemove_relative", "--", "1", "0", "mousemove_relative", "--", "-1", "0"]
+        self.x("xdotool", "mousemove", str(x), str(y), *there_and_back)
 
     def xdotool(self, *words):
         self.x("xdotool", *[str(w) for w in words])
@@ -160,8 +180,10 @@ class Context:
                 info = self.x("xwininfo", "-id", match.group(1), check_rc=False).stdout
                 if "Map State: IsViewable" not in info:
                     return None
-                x, y, w, h = (int(re.search(field + r":\s+(-?\d+)", info).group(1))
-                              for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+                x, y, w, h = (
+                    int(re.search(field + r":\s+(-?\d+)", info).group(1))
+                    for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+                )
                 return {"id": match.group(1), "rect": (x, y, x + w, y + h)}
         return None
 
@@ -199,8 +221,9 @@ class Context:
     # -- oracles ----------------------------------------------------------
 
     def names(self, colours):
-        result = subprocess.run([self.args.namer] + ["#" + c for c in colours], capture_output=True, text=True,
-                                timeout=60, check=True)
+        result = subprocess.run(
+            [self.args.namer] + ["#" + c for c in colours], capture_output=True, text=True, timeout=60, check=True
+        )
         answers = {}
         for line in result.stdout.splitlines():
             cells = line.split("\t")
@@ -209,8 +232,9 @@ class Context:
 
     def paint_of(self, colour):
         """The frame and the text grey that the label's core gives a colour."""
-        line = subprocess.run([self.args.oracle, colour], capture_output=True, text=True, timeout=30,
-                              check=True).stdout.split()
+        line = subprocess.run(
+            [self.args.oracle, colour], capture_output=True, text=True, timeout=30, check=True
+        ).stdout.split()
         return tuple(int(v) for v in line[1:4]), int(line[4])
 
     # -- looking at the label --------------------------------------------
@@ -226,12 +250,18 @@ class Context:
     def wait_fill(self, info, rgb, timeout=10):
         left, top, _, _ = info["rect"]
         try:
-            wait_until(lambda: self.screen.grab(left + 1, top + 1, 1, 1).pixel(left + 1, top + 1) == rgb, timeout,
-                       interval=0.02, what="the label to show %02x%02x%02x" % rgb)
+            wait_until(
+                lambda: self.screen.grab(left + 1, top + 1, 1, 1).pixel(left + 1, top + 1) == rgb,
+                timeout,
+                interval=0.02,
+                what="the label to show %02x%02x%02x" % rgb,
+            )
         except E2EFailure:
             self.save(self.screen.grab(max(0, left - 20), max(0, top - 20), 300, 80), "%s-unexpected" % self.name)
-            raise E2EFailure("the label at %s does not show %s (window now %s; picture %s-unexpected.png)" %
-                             (info["rect"], rgb, self.label_window(), self.name))
+            raise E2EFailure(
+                "the label at %s does not show %s (window now %s; picture %s-unexpected.png)"
+                % (info["rect"], rgb, self.label_window(), self.name)
+            )
 
     def verify_label(self, info, colour, name, qualifier, dpi, tag):
         """Size, fill, 0.9 frame, text grey and the texts (OCR) of the label."""
@@ -251,22 +281,32 @@ class Context:
         if qualifier:
             # The qualifier starts at the gap after the name; find the gap
             # from the ink columns rather than from a measurement.
-            columns = [x for x in range(x0 + 1, x0 + width - 1)
-                       if any(shot.pixel(x, y) != rgb for y in range(y0 + 1, y0 + height - 1))]
+            columns = [
+                x
+                for x in range(x0 + 1, x0 + width - 1)
+                if any(shot.pixel(x, y) != rgb for y in range(y0 + 1, y0 + height - 1))
+            ]
             gaps = [(b - a, a, b) for a, b in zip(columns, columns[1:]) if b - a > 1]
             split = max(gaps)[1] + 1 if gaps else x0 + width // 2
-        text_failures, reading, read = read_label_texts(shot, grey, rgb, name, qualifier, split,
-                                                        qualifier_readable=dpi > 96)
+        text_failures, reading, read = read_label_texts(
+            shot, grey, rgb, name, qualifier, split, qualifier_readable=dpi > 96
+        )
         failures += text_failures
         if not read:
             # Drawn 7 pixels to the em, the qualifier is too small for OCR;
             # its ink beside the name is what shows.
             part = shot.crop(split, y0 + 1, x0 + width - 1, y0 + height - 1)
-            if sum(1 for i in range(0, len(part.data), 3)
-                   if max(abs(part.data[i + k] - rgb[k]) for k in range(3)) > 60) < 5:
+            if (
+                sum(
+                    1 for i in range(0, len(part.data), 3) if max(abs(part.data[i + k] - rgb[k]) for k in range(3)) > 60
+                )
+                < 5
+            ):
                 failures.append("no qualifier drawn beside the name")
-        print("  %s: %r fill %s frame %s grey %d, %dx%d, OCR %r" %
-              (tag, name + (" " + qualifier if qualifier else ""), fill, frame, grey, width, height, reading))
+        print(
+            "  %s: %r fill %s frame %s grey %d, %dx%d, OCR %r"
+            % (tag, name + (" " + qualifier if qualifier else ""), fill, frame, grey, width, height, reading)
+        )
         check(not failures, "%s: %s" % (tag, "; ".join(failures)))
         return shot
 
@@ -283,15 +323,24 @@ def scenario_startup(ctx):
     run = ctx.start("startup.log")
     info = run.window()
     props = ctx.x("xprop", "-id", info["id"]).stdout
-    for needle in ('WM_CLASS(STRING) = "tintora", "Tintora"', "_NET_WM_WINDOW_TYPE_UTILITY", "_NET_WM_STATE_ABOVE",
-                   "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", 'WM_NAME(STRING) = "Tintora"',
-                   '_NET_WM_NAME(UTF8_STRING) = "Tintora"', "WM_DELETE_WINDOW"):
+    for needle in (
+        'WM_CLASS(STRING) = "tintora", "Tintora"',
+        "_NET_WM_WINDOW_TYPE_UTILITY",
+        "_NET_WM_STATE_ABOVE",
+        "_NET_WM_STATE_SKIP_TASKBAR",
+        "_NET_WM_STATE_SKIP_PAGER",
+        'WM_NAME(STRING) = "Tintora"',
+        '_NET_WM_NAME(UTF8_STRING) = "Tintora"',
+        "WM_DELETE_WINDOW",
+    ):
         check(needle in props, "the label's properties lack %s:\n%s" % (needle, props))
     check(re.search(r"_MOTIF_WM_HINTS\(_MOTIF_WM_HINTS\) = 0x2, 0x0", props), "no decorations asked for")
     # openbox manages it: the client sits in a frame of the window manager.
     tree = ctx.x("xwininfo", "-id", info["id"], "-tree").stdout
-    check("Parent window id: 0x" in tree and "(the root window)" not in tree.split("Parent window id:")[1].split("\n")[0],
-          "the label is not managed by the window manager")
+    check(
+        "Parent window id: 0x" in tree and "(the root window)" not in tree.split("Parent window id:")[1].split("\n")[0],
+        "the label is not managed by the window manager",
+    )
     ctx.verify_label(info, "000000", "Mossvane", "", 96, "x11-startup")
     check(run.samples() == [], "colours were sampled before any movement: %s" % run.samples())
 
@@ -313,8 +362,10 @@ def scenario_colours(ctx):
         ctx.move(*centre(patch))
         ctx.verify_label(info, colour, name, qualifier, 96, "x11-colour-%s" % colour)
         if colour != "000000":
-            check((int(j), int(c), int(h)) in run.appearances(), "no line 'j: %d c: %d h: %d' for #%s" %
-                  (int(j), int(c), int(h), colour))
+            check(
+                (int(j), int(c), int(h)) in run.appearances(),
+                "no line 'j: %d c: %d h: %d' for #%s" % (int(j), int(c), int(h), colour),
+            )
     samples = run.samples()
     check(len(samples) == len(set(samples)), "a colour was computed twice: %s" % samples)
 
@@ -337,8 +388,11 @@ def scenario_scale(ctx):
         ctx.move(*centre(patch))
         ctx.verify_label(info, colour, answers[colour][0], answers[colour][1], 144, "x11-colour-%s-144" % colour)
     ctx.set_dpi(96)
-    info = wait_until(lambda: (lambda w: w if w and w["rect"][2] - w["rect"][0] == 126 else None)(ctx.label_window()),
-                      10, what="the label to take its 96-DPI size")
+    info = wait_until(
+        lambda: (lambda w: w if w and w["rect"][2] - w["rect"][0] == 126 else None)(ctx.label_window()),
+        10,
+        what="the label to take its 96-DPI size",
+    )
     ctx.verify_label(info, colours[-1], answers[colours[-1]][0], answers[colours[-1]][1], 96, "x11-scale-back-96")
 
 
@@ -386,11 +440,18 @@ def scenario_above(ctx):
     info = run.window()
     cover = os.path.join(ctx.artifacts, "cover.ppm")
     subprocess.run(["convert", "-size", "300x200", "xc:#ff00ff", cover], check=True, timeout=60)
-    viewer = subprocess.Popen(["display", "-geometry", "+150+150", "-title", "E2E Cover", cover], env=ctx.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    viewer = subprocess.Popen(
+        ["display", "-geometry", "+150+150", "-title", "E2E Cover", cover],
+        env=ctx.env,
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL,
+    )
     ctx.helpers.append(viewer)
-    wid = wait_until(lambda: ctx.x("xdotool", "search", "--name", "E2E Cover", check_rc=False).stdout.split(), 15,
-                     what="the cover window")[0]
+    wid = wait_until(
+        lambda: ctx.x("xdotool", "search", "--name", "E2E Cover", check_rc=False).stdout.split(),
+        15,
+        what="the cover window",
+    )[0]
     ctx.xdotool("windowactivate", "--sync", wid)
     ctx.xdotool("windowraise", wid)
     time.sleep(0.5)
@@ -398,8 +459,10 @@ def scenario_above(ctx):
     check(covered != (128, 128, 128), "the cover window is not on the screen")
     shot = ctx.grab_label(info)
     ctx.save(ctx.screen.grab(100, 100, 420, 320), "x11-above")
-    check(shot.pixel(info["rect"][0] + 1, info["rect"][1] + 1) == (0, 0, 0),
-          "the raised window covers the label (it shows %s)" % (shot.pixel(info["rect"][0] + 1, info["rect"][1] + 1),))
+    check(
+        shot.pixel(info["rect"][0] + 1, info["rect"][1] + 1) == (0, 0, 0),
+        "the raised window covers the label (it shows %s)" % (shot.pixel(info["rect"][0] + 1, info["rect"][1] + 1),),
+    )
 
 
 def menu_window(ctx, at):
@@ -428,14 +491,19 @@ def open_menu(ctx, at):
         # OCR may read the check box as characters of its own.
         while len(ws) > 1 and not any(ch.isalpha() for ch in ws[0]["text"]):
             ws = ws[1:]
-        lines.append({"text": " ".join(w["text"] for w in ws), "left": ws[0]["left"],
-                      "y": (ws[0]["top"] + ws[0]["bottom"]) // 2})
+        lines.append(
+            {"text": " ".join(w["text"] for w in ws), "left": ws[0]["left"], "y": (ws[0]["top"] + ws[0]["bottom"]) // 2}
+        )
     texts = [line["text"] for line in lines]
     check(texts == ["Launch on startup", "About", "Exit"], "menu items read %s" % texts)
     # The check box left of the first item: a check mark adds dark pixels.
     first = lines[0]
-    dark = sum(1 for y in range(first["y"] - 8, first["y"] + 8) for x in range(at[0] + 2, first["left"] - 3)
-               if sum(shot.pixel(x, y)) < 200)
+    dark = sum(
+        1
+        for y in range(first["y"] - 8, first["y"] + 8)
+        for x in range(at[0] + 2, first["left"] - 3)
+        if sum(shot.pixel(x, y)) < 200
+    )
     return {"lines": lines, "dark": dark, "shot": shot}
 
 
@@ -464,12 +532,16 @@ def scenario_menu(ctx):
     with open(entry) as handle:
         text = handle.read()
     exe = os.path.realpath(ctx.args.tintora)
-    check('\nExec="%s"\n' % exe.replace("\\", "\\\\\\\\").replace('"', '\\\\"') in text,
-          "the entry's Exec is not the quoted program path %s:\n%s" % (exe, text))
+    check(
+        '\nExec="%s"\n' % exe.replace("\\", "\\\\\\\\").replace('"', '\\\\"') in text,
+        "the entry's Exec is not the quoted program path %s:\n%s" % (exe, text),
+    )
     checked = open_menu(ctx, at)
     ctx.save(checked["shot"], "x11-menu-checked")
-    check(checked["dark"] > unchecked["dark"] + 4, "no check mark after enabling (dark pixels %d, before %d)" %
-          (checked["dark"], unchecked["dark"]))
+    check(
+        checked["dark"] > unchecked["dark"] + 4,
+        "no check mark after enabling (dark pixels %d, before %d)" % (checked["dark"], unchecked["dark"]),
+    )
     choose(ctx, checked, "Launch on startup")
     wait_until(lambda: not os.path.exists(entry), 10, what="the autostart entry to go")
     # Present at start-up: checked.
@@ -517,24 +589,31 @@ def scenario_about(ctx):
     run = ctx.start("about.log")
     info = run.window()
     choose(ctx, open_menu(ctx, (info["rect"][0] + 7, info["rect"][1] + 5)), "About")
-    wid = wait_until(lambda: ctx.x("xdotool", "search", "--name", "^About$", check_rc=False).stdout.split(), 10,
-                     what="the About box")[-1]
+    wid = wait_until(
+        lambda: ctx.x("xdotool", "search", "--name", "^About$", check_rc=False).stdout.split(), 10, what="the About box"
+    )[-1]
     geometry = ctx.x("xwininfo", "-id", wid).stdout
-    x, y, w, h = (int(re.search(field + r":\s+(-?\d+)", geometry).group(1))
-                  for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+    x, y, w, h = (
+        int(re.search(field + r":\s+(-?\d+)", geometry).group(1))
+        for field in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")
+    )
     time.sleep(0.3)
     shot = ctx.screen.grab(x, y, w, h)
     ctx.save(shot, "x11-about")
     words = " ".join(word["text"] for word in ocr_words(shot))
-    version = subprocess.run([ctx.args.tintora, "--version"], capture_output=True, text=True,
-                             timeout=30).stdout.split()[-1]
+    version = subprocess.run(
+        [ctx.args.tintora, "--version"], capture_output=True, text=True, timeout=30
+    ).stdout.split()[-1]
     for expected in ("Tintora Beta " + version, "MossVane", "support@mossvane.example", "OK"):
         check(expected in words, "the About box reads %r, without %r" % (words, expected))
     ctx.move(630, 530)
     wait_until(lambda: (0, 255, 0) in run.samples(), 10, what="a sample while the About box is open")
     ctx.xdotool("windowactivate", "--sync", wid, "key", "Escape")
-    wait_until(lambda: not ctx.x("xdotool", "search", "--name", "^About$", check_rc=False).stdout.split(), 10,
-               what="Escape to close the About box")
+    wait_until(
+        lambda: not ctx.x("xdotool", "search", "--name", "^About$", check_rc=False).stdout.split(),
+        10,
+        what="Escape to close the About box",
+    )
     check(run.process.poll() is None, "closing the About box ended the label")
 
 
@@ -548,8 +627,11 @@ def drag(ctx, info, dx, dy):
         ctx.xdotool("mousemove_relative", "--", dx // steps, dy // steps, "sleep", "0.05")
     ctx.xdotool("mouseup", "1")
     target = (left + (dx // steps) * steps, top + (dy // steps) * steps)
-    return wait_until(lambda: (lambda w: w if w and w["rect"][:2] == target else None)(ctx.label_window()), 10,
-                      what="the label to follow the drag to %s" % (target,))
+    return wait_until(
+        lambda: (lambda w: w if w and w["rect"][:2] == target else None)(ctx.label_window()),
+        10,
+        what="the label to follow the drag to %s" % (target,),
+    )
 
 
 def scenario_exit(ctx):
@@ -563,8 +645,10 @@ def scenario_exit(ctx):
     check(len(run.samples()) == samples, "the drag sampled: %s" % run.samples()[samples:])
     choose(ctx, open_menu(ctx, (moved["rect"][0] + 7, moved["rect"][1] + 5)), "Exit")
     check(run.wait_exit() == 0, "exit status %s" % run.exit_code)
-    check(ctx.saved_position() == moved["rect"][:2], "saved %s, the label was at %s" %
-          (ctx.saved_position(), moved["rect"][:2]))
+    check(
+        ctx.saved_position() == moved["rect"][:2],
+        "saved %s, the label was at %s" % (ctx.saved_position(), moved["rect"][:2]),
+    )
     run = ctx.start("exit-restart.log")
     check(run.window()["rect"][:2] == moved["rect"][:2], "restarted elsewhere than saved")
     print("  dragged to %s, saved and restored" % (moved["rect"][:2],))
@@ -578,9 +662,14 @@ def scenario_restore(ctx):
     run = ctx.start("restore-default.log")
     default = run.window()["rect"][:2]
     run.stop()
-    for text, expected in (("[Label]\nX=-40\nY=-6\n", (-40, -6)), ("[Label]\nX=412\nY=333\n", (412, 333)),
-                           ("[Label]\nX=412\n", default), ("[Label]\nX=4x2\nY=3\n", default),
-                           ("\x00\xff garbage", default), ("[Label]\nX=5000\nY=5000\n", default)):
+    for text, expected in (
+        ("[Label]\nX=-40\nY=-6\n", (-40, -6)),
+        ("[Label]\nX=412\nY=333\n", (412, 333)),
+        ("[Label]\nX=412\n", default),
+        ("[Label]\nX=4x2\nY=3\n", default),
+        ("\x00\xff garbage", default),
+        ("[Label]\nX=5000\nY=5000\n", default),
+    ):
         ctx.write_settings(text)
         run = ctx.start("restore.log")
         at = run.window()["rect"][:2]
@@ -614,8 +703,10 @@ def scenario_signals(ctx):
         moved = drag(ctx, run.window(), 180 if number == signal.SIGTERM else 240, 120)
         run.process.send_signal(number)
         check(run.wait_exit() == 0, "exit status %s after %s" % (run.exit_code, name))
-        check(ctx.saved_position() == moved["rect"][:2], "after %s saved %s, the label was at %s" %
-              (name, ctx.saved_position(), moved["rect"][:2]))
+        check(
+            ctx.saved_position() == moved["rect"][:2],
+            "after %s saved %s, the label was at %s" % (name, ctx.saved_position(), moved["rect"][:2]),
+        )
         again = ctx.start("signal-%s-restart.log" % name)
         check(again.window()["rect"][:2] == moved["rect"][:2], "after %s restarted elsewhere" % name)
         again.stop()
@@ -640,8 +731,10 @@ def scenario_display_lost(ctx):
         moved = drag(sub, run.window(), 120, 60)
         os.kill(int(own["XVFB_PID"]), signal.SIGKILL)
         check(run.wait_exit() == 6, "exit status %s after the server went away" % run.exit_code)
-        check(ctx.saved_position() == moved["rect"][:2], "saved %s, the label was at %s" %
-              (ctx.saved_position(), moved["rect"][:2]))
+        check(
+            ctx.saved_position() == moved["rect"][:2],
+            "saved %s, the label was at %s" % (ctx.saved_position(), moved["rect"][:2]),
+        )
         print("  server killed: status 6, position %s saved" % (moved["rect"][:2],))
     finally:
         subprocess.run(["bash", DESKTOP_SCRIPT, "stop", state], timeout=60, capture_output=True)
@@ -652,26 +745,48 @@ def scenario_refusal(ctx):
     its own, never a label that names nothing."""
     env = dict(ctx.env)
     env.pop("DISPLAY")
-    cases = [("no display", dict(env), 3, "cannot open an X display"),
-             ("Wayland only", dict(env, WAYLAND_DISPLAY="wayland-0"), 3, "Wayland session"),
-             ("unreachable display", dict(ctx.env, DISPLAY=":149.7"), 3, "cannot open the X display")]
+    cases = [
+        ("no display", dict(env), 3, "cannot open an X display"),
+        ("Wayland only", dict(env, WAYLAND_DISPLAY="wayland-0"), 3, "Wayland session"),
+        ("unreachable display", dict(ctx.env, DISPLAY=":149.7"), 3, "cannot open the X display"),
+    ]
     for what, case_env, status, message in cases:
         result = subprocess.run([ctx.args.tintora], env=case_env, capture_output=True, text=True, timeout=30)
-        check(result.returncode == status and message in result.stderr,
-              "%s: status %d, stderr %r" % (what, result.returncode, result.stderr))
+        check(
+            result.returncode == status and message in result.stderr,
+            "%s: status %d, stderr %r" % (what, result.returncode, result.stderr),
+        )
         print("  %s: status %d, %r" % (what, status, result.stderr.strip()))
     # A server without the Generic Event extension delivers no raw events.
     number = next(n for n in range(200, 240) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
-    server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                               "-extension", "Generic Event Extension"], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
+    server = subprocess.Popen(
+        [
+            "Xvfb",
+            ":%d" % number,
+            "-screen",
+            "0",
+            "640x480x24",
+            "-nolisten",
+            "tcp",
+            "-extension",
+            "Generic Event Extension",
+        ],
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL,
+    )
     ctx.helpers.append(server)
-    wait_until(lambda: subprocess.run(["xdpyinfo", "-display", ":%d" % number], capture_output=True).returncode == 0,
-               10, what="the Xvfb without the Generic Event extension")
-    result = subprocess.run([ctx.args.tintora], env=dict(ctx.env, DISPLAY=":%d" % number), capture_output=True,
-                            text=True, timeout=30)
-    check(result.returncode == 4 and "XInput 2.0" in result.stderr,
-          "without raw events: status %d, stderr %r" % (result.returncode, result.stderr))
+    wait_until(
+        lambda: subprocess.run(["xdpyinfo", "-display", ":%d" % number], capture_output=True).returncode == 0,
+        10,
+        what="the Xvfb without the Generic Event extension",
+    )
+    result = subprocess.run(
+        [ctx.args.tintora], env=dict(ctx.env, DISPLAY=":%d" % number), capture_output=True, text=True, timeout=30
+    )
+    check(
+        result.returncode == 4 and "XInput 2.0" in result.stderr,
+        "without raw events: status %d, stderr %r" % (result.returncode, result.stderr),
+    )
     print("  no raw events: status 4, %r" % result.stderr.strip())
     quiet = subprocess.run([ctx.args.tintora, "--version"], capture_output=True, text=True, timeout=30)
     check(quiet.returncode == 0 and quiet.stdout.startswith("tintora ") and not quiet.stderr, "--version")
