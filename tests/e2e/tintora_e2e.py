@@ -18,81 +18,41 @@ import subprocess
 import sys
 import time
 
-from e2e_lib import (
-    E2EFailure,
-    E2ESkip,
-    Helpers,
-    Image,
-    Screen,
-    Tintora,
-    Wine,
-    check,
+from e2e_lib import E2EFailure, E2ESkip, Image, ScenarioContext, Screen, check, run_scenarios, stop_process, wait_until
+from label_checks import (
+    FIRST_NAME,
+    NAMED_COLOURS,
+    PARK,
+    about_title,
+    centre,
+    grid_patches,
     label_paint_failures,
-    ocr_words,
+    menu_row,
+    namer_answers,
+    namer_arguments,
     read_label_texts,
-    run_scenarios,
-    stop_process,
-    wait_until,
+    read_menu,
+    rgb_of,
 )
+from wine_label import Helpers, Tintora, Wine
 
 # The smallest qualifier font that OCR reads reliably.
 OCR_MIN_QUALIFIER_HEIGHT = 14
 
-# A parking spot for the pointer, on the painter's background, far from
-# every patch and from the label's usual places.
-PARK = (1000, 740)
-
-# Colours covering every name the label can show, with the patch each gets.
-# Black comes last: a first sample of black would change nothing.
-NAMED_COLOURS = [
-    "ff0000",  # Red
-    "ff8000",  # Orange
-    "804000",  # Brown
-    "808000",  # Brown Yellowish
-    "ffff00",  # Yellow
-    "00ff00",  # Green
-    "00ffff",  # Cyan Greenish
-    "0080ff",  # Blue
-    "00e0ff",  # Cyan Bluish
-    "0000ff",  # Blue
-    "8000ff",  # Violet
-    "ff00ff",  # Violet
-    "ffc0cb",  # Pink
-    "64646e",  # Grey with a hue hint
-    "808080",  # Grey and a percentage
-    "b2b2b2",  # light grey, still light text
-    "b3b3b3",  # light grey, dark text
-    "f0f0f0",  # Grey 7%
-    "010101",  # Grey 98%
-    "ffffff",  # White
-    "000000",  # Black
-]
+# xdotool's words for the pointer steps without arguments.
+BUTTON_STEPS = {
+    "ldown": ["mousedown", "1"],
+    "lup": ["mouseup", "1"],
+    "rdown": ["mousedown", "3"],
+    "rup": ["mouseup", "3"],
+    "lclick": ["click", "1"],
+    "rclick": ["click", "3"],
+}
 
 
-def grid_patches(colours, left=40, top=120, size=64, step=96, columns=9):
-    """Patches laid out in a grid below the label's default place."""
-    patches = []
-    for i, colour in enumerate(colours):
-        x = left + (i % columns) * step
-        y = top + (i // columns) * step
-        patches.append((x, y, size, size, colour))
-    return patches
-
-
-def centre(patch):
-    x, y, w, h, _ = patch
-    return (x + w // 2, y + h // 2)
-
-
-def rgb_of(hex_colour):
-    return tuple(int(hex_colour[i : i + 2], 16) for i in (0, 2, 4))
-
-
-class Context:
-    def __init__(self, args):
-        self.args = args
-        self.artifacts = os.path.abspath(args.artifacts)
-        os.makedirs(self.artifacts, exist_ok=True)
+class Context(ScenarioContext):
+    def __init__(self, args, name):
+        super().__init__(args, name)
         self.wine = Wine(self.artifacts)
         self.helpers = Helpers(self.wine, args.probe, args.painter)
         self.screen = Screen(os.environ["DISPLAY"])
@@ -102,8 +62,6 @@ class Context:
         for path in self.fonts:
             self.font_args += ["--font", Wine.windows_path(path)]
         self.painters = []
-        self.runs = []
-        self.notes = []
 
     # -- lifecycle ---------------------------------------------------------
 
@@ -145,14 +103,7 @@ class Context:
                 words += ["sleep", "%.3f" % (int(steps[i + 1]) / 1000.0)]
                 i += 2
                 continue
-            words += {
-                "ldown": ["mousedown", "1"],
-                "lup": ["mouseup", "1"],
-                "rdown": ["mousedown", "3"],
-                "rup": ["mouseup", "3"],
-                "lclick": ["click", "1"],
-                "rclick": ["click", "3"],
-            }[step]
+            words += BUTTON_STEPS[step]
             i += 1
         subprocess.run(["xdotool"] + words, check=True, timeout=60, env=self.wine.env)
 
@@ -177,16 +128,12 @@ class Context:
             self.helpers.probe("close", allow_fail=True)
             self.helpers.probe("window", "--gone", 10000, allow_fail=True)
         wine = self.wine if not dll_overrides else self.wine_with_overrides(dll_overrides)
-        run = Tintora(wine, self.helpers, self.args.tintora, log_name, extra_debug)
+        run = Tintora(wine, self.helpers, self.args.tintora, self.log_path(log_name), extra_debug)
         self.runs.append(run)
         return run
 
     def finish(self):
-        for run in self.runs:
-            try:
-                run.stop()
-            except Exception as error:  # keep ending the others
-                self.notes.append("stopping tintora: %s" % error)
+        super().finish()
         for process in self.painters:
             stop_process(process)
         try:
@@ -194,29 +141,17 @@ class Context:
         except E2EFailure:
             pass
 
-    def note(self, text):
-        print("  " + text)
-        self.notes.append(text)
-
     # -- oracles -----------------------------------------------------------
 
     def names(self, colours):
         """name, qualifier, J, C, H for each colour from tintora-name."""
         namer = self.args.namer
-        tokens = ["#" + c for c in colours]
+        tokens = namer_arguments(colours)
         if namer.lower().endswith(".exe"):
             result = self.wine.run(namer, *tokens, timeout=120)
         else:
             result = subprocess.run([namer] + tokens, capture_output=True, text=True, timeout=120)
-        check(result.returncode == 0, "tintora-name failed: %s" % result.stderr.strip())
-        answers = {}
-        for line in result.stdout.splitlines():
-            cells = line.rstrip("\r").split("\t")
-            if len(cells) == 6 and cells[0].startswith("#"):
-                answers[cells[0][1:].lower()] = (cells[1], cells[2], float(cells[3]), float(cells[4]), float(cells[5]))
-        for colour in colours:
-            check(colour in answers, "tintora-name gave no answer for #%s" % colour)
-        return answers
+        return namer_answers(result, colours)
 
     def metrics(self, dpi):
         return self.helpers.probe("metrics", "--dpi", dpi, *self.font_args)
@@ -259,10 +194,6 @@ class Context:
             return now - steady["since"] >= 0.15
 
         wait_until(shown, timeout, interval=0.02, what="the label to show %02x%02x%02x" % rgb)
-
-    def save(self, image, tag):
-        image.save_png(os.path.join(self.artifacts, "%s.png" % tag))
-        image.save_png(os.path.join(self.artifacts, "%s-x4.png" % tag), scale=4)
 
     def compare_label(self, shot, rgb, frame, grey, reference):
         """Frame, fill, text grey and the reference drawing; returns the
@@ -400,7 +331,7 @@ def scenario_startup(ctx):
     )
     check(info["region_type"] in (2, 3), "the label has no window region")
     ctx.check_window_shape(info, 96)
-    ctx.verify_label(info, "000000", "Mossvane", "", 96, "startup-96dpi")
+    ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "startup-96dpi")
     check(run.samples() == [], "colours were sampled before any mouse movement: %s" % run.samples())
 
 
@@ -421,7 +352,7 @@ def colours_scenario(ctx, dpi):
         ctx.pointer("move", x, y)
         ctx.verify_label(info, colour, name, qualifier, dpi, "colour-%s%s" % (colour, suffix), run)
         if colour != "000000":
-            lines = run.appearance_lines()
+            lines = run.appearances()
             expected = (int(j), int(c), int(h))
             check(
                 expected in lines,
@@ -462,7 +393,7 @@ def scenario_sampling(ctx):
     run = ctx.start("sampling.log")
     info = run.window()
     # The first paint, once it is wholly on the screen.
-    start_shot = ctx.verify_label(info, "000000", "Mossvane", "", 96, "sampling-start")
+    start_shot = ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "sampling-start")
 
     def settle():
         # The pipeline runs inside the event's handling; give Wine time to
@@ -595,27 +526,7 @@ def right_click_menu(ctx, run, info, at):
     left, top, right, bottom = menu["rect"]
     time.sleep(0.2)
     shot = ctx.screen.grab(left, top, right - left, bottom - top)
-    words = ocr_words(shot)
-    rows = []
-    for word in words:
-        for row in rows:
-            if abs(row["top"] - word["top"]) <= 4:
-                row["words"].append(word)
-                row["bottom"] = max(row["bottom"], word["bottom"])
-                row["left"] = min(row["left"], word["left"])
-                break
-        else:
-            rows.append({"top": word["top"], "bottom": word["bottom"], "left": word["left"], "words": [word]})
-    rows.sort(key=lambda r: r["top"])
-    for row in rows:
-        words_in_row = sorted(row["words"], key=lambda w: w["left"])
-        # OCR may read the check mark as a character of its own.
-        if len(words_in_row) > 1 and len(words_in_row[0]["text"]) == 1 and not words_in_row[0]["text"].isalnum():
-            words_in_row = words_in_row[1:]
-            row["left"] = words_in_row[0]["left"]
-        row["text"] = " ".join(w["text"] for w in words_in_row)
-    texts = [row["text"] for row in rows]
-    check(texts == ["Launch on startup", "About", "Exit"], "menu items read %s" % texts)
+    rows = read_menu(shot)
     # The check mark sits in the left margin of the first item.
     first = rows[0]
     dark = 0
@@ -628,11 +539,8 @@ def right_click_menu(ctx, run, info, at):
 
 
 def choose(ctx, menu, text):
-    for row in menu["rows"]:
-        if row["text"] == text:
-            ctx.pointer("move", row["left"] + 4, (row["top"] + row["bottom"]) // 2, "lclick")
-            return
-    raise E2EFailure("no menu item %r" % text)
+    row = menu_row(menu["rows"], text)
+    ctx.pointer("move", row["left"] + 4, row["y"], "lclick")
 
 
 def scenario_menu(ctx):
@@ -715,7 +623,7 @@ def scenario_about(ctx):
     check(text, "the About box has no text")
     lines = text[0].split("\n")
     print("  About text: %r" % text[0])
-    check(lines[0] == "Tintora Beta " + ctx.args.version, "first line %r" % lines[0])
+    check(lines[0] == about_title(ctx.args.version), "first line %r" % lines[0])
     check(len(lines) == 5 and lines[2] == "", "the About text is not five lines with an empty third: %r" % lines)
     check(box["pid"] == info["pid"], "the About box belongs to another process")
     ctx.helpers.probe("about", "--dismiss")
@@ -923,7 +831,7 @@ def dpi_scenario(ctx, dpi):
     except E2EFailure as failure:
         shape_failure = failure
         print("  size: %s" % failure)
-    ctx.verify_label(info, "000000", "Mossvane", "", dpi, "startup-%ddpi" % dpi)
+    ctx.verify_label(info, "000000", FIRST_NAME, "", dpi, "startup-%ddpi" % dpi)
     for patch in patches:
         colour = patch[4]
         ctx.pointer("move", *centre(patch))
@@ -1083,7 +991,7 @@ def scenario_dpi_query_unavailable(ctx):
             (at144["scaled_width"], at144["label_height"]) != (m["scaled_width"], m["label_height"]),
             "the 96 and 144 DPI sizes are the same; the scenario shows nothing",
         )
-        ctx.verify_label(info, "000000", "Mossvane", "", 96, "dpi-query-unavailable-start")
+        ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "dpi-query-unavailable-start")
         ctx.pointer("move", *centre(patch))
         ctx.verify_label(info, colour, name, qualifier, 96, "dpi-query-unavailable-%s" % colour, run)
     finally:
@@ -1114,7 +1022,7 @@ SCENARIOS = {
 def main():
     arguments = {name: None for name in ("tintora", "probe", "painter", "namer", "fonts", "artifacts")}
     arguments["version"] = "the program's version, as the About box shows it"
-    return run_scenarios(__doc__, SCENARIOS, arguments, lambda args, name: Context(args))
+    return run_scenarios(__doc__, SCENARIOS, arguments, Context)
 
 
 if __name__ == "__main__":

@@ -19,17 +19,22 @@ import sys
 import tempfile
 import time
 
-from e2e_lib import (
-    E2EFailure,
-    Screen,
-    check,
+from e2e_lib import E2EFailure, LabelRun, ScenarioContext, Screen, check, ocr_words, run_scenarios, wait_until
+from label_checks import (
+    FIRST_NAME,
+    NAMED_COLOURS,
+    PARK,
+    about_title,
+    centre,
+    grid_patches,
     label_paint_failures,
-    ocr_words,
+    menu_row,
+    namer_answers,
+    namer_arguments,
     read_label_texts,
-    run_scenarios,
-    wait_until,
+    read_menu,
+    rgb_of,
 )
-from tintora_e2e import NAMED_COLOURS, centre, grid_patches, rgb_of
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 DESKTOP_SCRIPT = os.path.join(REPO, "scripts", "x11-desktop.sh")
@@ -38,13 +43,9 @@ DESKTOP_SCRIPT = os.path.join(REPO, "scripts", "x11-desktop.sh")
 # tmInternalLeading 6, tmAveCharWidth 6 measured under Wine): BaseWidth
 # 15 * 6 + (1 + 17) * 2 = 126, LabelHeight 11 * 1.9 * scale.
 SIZE_AT_DPI = {96: (126, 20), 144: (189, 31)}
-# The gap between name and qualifier and the reference descent, unscaled.
-AVE_CHAR_WIDTH = 6
-PARK = (1000, 740)
 LABEL_LINE = re.compile(
     r'^\s*(0x[0-9a-f]+) "Tintora": \("tintora" "Tintora"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s+\+(-?\d+)\+(-?\d+)'
 )
-DIAG = re.compile(r"R: (\d+) G: (\d+) B: (\d+) - j: (-?\d+) c: (-?\d+) h: (-?\d+) ")
 
 
 def read_state(path):
@@ -57,65 +58,33 @@ def read_state(path):
     return values
 
 
-class Label:
+class Label(LabelRun):
     """One run of the label, its stderr kept."""
 
     def __init__(self, ctx, log_name, debug=True, extra_env=None, args=()):
         self.ctx = ctx
-        self.log_path = os.path.join(ctx.artifacts, log_name)
-        self.log = open(self.log_path, "wb")
         env = dict(ctx.env)
         if debug:
             env["TINTORA_DEBUG"] = "1"
         env.update(extra_env or {})
-        self.process = subprocess.Popen(
-            [ctx.args.tintora] + list(args), stdin=subprocess.DEVNULL, stdout=self.log, stderr=self.log, env=env
+        command = [ctx.args.tintora] + list(args)
+        super().__init__(
+            ctx.log_path(log_name),
+            lambda log: subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=log, stderr=log, env=env),
         )
-        self.exit_code = None
-
-    def text(self):
-        self.log.flush()
-        with open(self.log_path, "rb") as handle:
-            return handle.read().decode("utf-8", errors="replace")
-
-    def samples(self):
-        return [tuple(int(v) for v in m.groups()[:3]) for m in DIAG.finditer(self.text())]
-
-    def appearances(self):
-        return [tuple(int(v) for v in m.groups()[3:]) for m in DIAG.finditer(self.text())]
 
     def window(self, timeout=15):
         def found():
             if self.process.poll() is not None:
-                raise E2EFailure("the label ended (status %s): %s" % (self.process.returncode, self.text()))
+                raise E2EFailure("the label ended (status %s): %s" % (self.process.returncode, self.log_text()))
             return self.ctx.label_window()
 
         return wait_until(found, timeout, what="the Tintora window")
 
-    def wait_exit(self, timeout=15):
-        try:
-            self.exit_code = self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise E2EFailure("the label did not end within %d s" % timeout)
-        return self.exit_code
 
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait(timeout=10)
-        self.log.close()
-
-
-class Context:
+class Context(ScenarioContext):
     def __init__(self, args, name):
-        self.args = args
-        self.name = name
-        self.artifacts = os.path.abspath(args.artifacts)
-        os.makedirs(self.artifacts, exist_ok=True)
+        super().__init__(args, name)
         self.state = read_state(args.session)
         self.display = self.state["DISPLAY"]
         self.home = tempfile.mkdtemp(prefix="home-%s-" % name, dir=self.artifacts)
@@ -132,7 +101,6 @@ class Context:
         )
         self.env.pop("WAYLAND_DISPLAY", None)
         self.screen = Screen(self.display)
-        self.runs = []
         self.helpers = []
         self.set_dpi(96)
 
@@ -210,8 +178,7 @@ class Context:
             handle.write(text)
 
     def finish(self):
-        for run in self.runs:
-            run.stop()
+        super().finish()
         for process in self.helpers:
             if process.poll() is None:
                 process.kill()
@@ -221,14 +188,8 @@ class Context:
     # -- oracles ----------------------------------------------------------
 
     def names(self, colours):
-        result = subprocess.run(
-            [self.args.namer] + ["#" + c for c in colours], capture_output=True, text=True, timeout=60, check=True
-        )
-        answers = {}
-        for line in result.stdout.splitlines():
-            cells = line.split("\t")
-            answers[cells[0][1:].lower()] = (cells[1], cells[2], float(cells[3]), float(cells[4]), float(cells[5]))
-        return answers
+        command = [self.args.namer] + namer_arguments(colours)
+        return namer_answers(subprocess.run(command, capture_output=True, text=True, timeout=60), colours)
 
     def paint_of(self, colour):
         """The frame and the text grey that the label's core gives a colour."""
@@ -242,10 +203,6 @@ class Context:
     def grab_label(self, info):
         left, top, right, bottom = info["rect"]
         return self.screen.grab(left, top, right - left, bottom - top)
-
-    def save(self, image, tag):
-        image.save_png(os.path.join(self.artifacts, "%s.png" % tag))
-        image.save_png(os.path.join(self.artifacts, "%s-x4.png" % tag), scale=4)
 
     def wait_fill(self, info, rgb, timeout=10):
         left, top, _, _ = info["rect"]
@@ -341,7 +298,7 @@ def scenario_startup(ctx):
         "Parent window id: 0x" in tree and "(the root window)" not in tree.split("Parent window id:")[1].split("\n")[0],
         "the label is not managed by the window manager",
     )
-    ctx.verify_label(info, "000000", "Mossvane", "", 96, "x11-startup")
+    ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "x11-startup")
     check(run.samples() == [], "colours were sampled before any movement: %s" % run.samples())
 
 
@@ -382,7 +339,7 @@ def scenario_scale(ctx):
     ctx.xdotool("mousemove", *PARK)
     run = ctx.start("scale.log")
     info = run.window()
-    ctx.verify_label(info, "000000", "Mossvane", "", 144, "x11-scale-startup-144")
+    ctx.verify_label(info, "000000", FIRST_NAME, "", 144, "x11-scale-startup-144")
     for patch in patches:
         colour = patch[4]
         ctx.move(*centre(patch))
@@ -479,23 +436,7 @@ def open_menu(ctx, at):
     wait_until(lambda: menu_window(ctx, at), 15, what="the menu at %s" % (at,))
     time.sleep(0.3)
     shot = ctx.screen.grab(at[0], at[1], 260, 140)
-    words = ocr_words(shot)
-    rows = {}
-    for word in words:
-        middle = (word["top"] + word["bottom"]) // 2
-        key = next((k for k in rows if abs(k - middle) <= 7), middle)
-        rows.setdefault(key, []).append(word)
-    lines = []
-    for key in sorted(rows):
-        ws = sorted(rows[key], key=lambda w: w["left"])
-        # OCR may read the check box as characters of its own.
-        while len(ws) > 1 and not any(ch.isalpha() for ch in ws[0]["text"]):
-            ws = ws[1:]
-        lines.append(
-            {"text": " ".join(w["text"] for w in ws), "left": ws[0]["left"], "y": (ws[0]["top"] + ws[0]["bottom"]) // 2}
-        )
-    texts = [line["text"] for line in lines]
-    check(texts == ["Launch on startup", "About", "Exit"], "menu items read %s" % texts)
+    lines = read_menu(shot)
     # The check box left of the first item: a check mark adds dark pixels.
     first = lines[0]
     dark = sum(
@@ -508,7 +449,7 @@ def open_menu(ctx, at):
 
 
 def choose(ctx, menu, text):
-    line = next(line for line in menu["lines"] if line["text"] == text)
+    line = menu_row(menu["lines"], text)
     ctx.xdotool("mousemove", line["left"] + 6, line["y"], "click", "1")
 
 
@@ -604,7 +545,7 @@ def scenario_about(ctx):
     version = subprocess.run(
         [ctx.args.tintora, "--version"], capture_output=True, text=True, timeout=30
     ).stdout.split()[-1]
-    for expected in ("Tintora Beta " + version, "MossVane", "support@mossvane.example", "OK"):
+    for expected in (about_title(version), "MossVane", "support@mossvane.example", "OK"):
         check(expected in words, "the About box reads %r, without %r" % (words, expected))
     ctx.move(630, 530)
     wait_until(lambda: (0, 255, 0) in run.samples(), 10, what="a sample while the About box is open")

@@ -19,8 +19,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from e2e_lib import Image, convert_binary  # noqa: E402
-from tintora_e2e import NAMED_COLOURS, rgb_of  # noqa: E402
+from e2e_lib import Image, convert_binary
+from label_checks import NAMED_COLOURS, rgb_of
 
 
 def load(path):
