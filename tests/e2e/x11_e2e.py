@@ -58,6 +58,27 @@ def read_state(path):
     return values
 
 
+class PrivateDesktop:
+    """A display of a scenario's own (scripts/x11-desktop.sh start STATE
+    OPTION...), stopped with the scenario: what its server leaves behind goes
+    with it, also when the scenario has killed the server."""
+
+    def __init__(self, artifacts, name, *options):
+        self.state_path = os.path.join(artifacts, name, "state")
+        started = subprocess.run(
+            ["bash", DESKTOP_SCRIPT, "start", self.state_path, *options], capture_output=True, text=True, timeout=60
+        )
+        check(started.returncode == 0, "the private display %s did not start: %s" % (name, started.stderr.strip()))
+        self.state = read_state(self.state_path)
+        self.display = self.state["DISPLAY"]
+
+    def kill_server(self):
+        os.kill(int(self.state["XVFB_PID"]), signal.SIGKILL)
+
+    def stop(self):
+        subprocess.run(["bash", DESKTOP_SCRIPT, "stop", self.state_path], capture_output=True, timeout=60)
+
+
 class Label(LabelRun):
     """One run of the label, its stderr kept."""
 
@@ -102,6 +123,7 @@ class Context(ScenarioContext):
         self.env.pop("WAYLAND_DISPLAY", None)
         self.screen = Screen(self.display)
         self.helpers = []
+        self.desktops = []
         self.set_dpi(96)
 
     # -- the desktop ------------------------------------------------------
@@ -177,12 +199,19 @@ class Context(ScenarioContext):
         with open(os.path.join(self.config, "tintora", "tintora.conf"), "w") as handle:
             handle.write(text)
 
+    def private_desktop(self, name, *options):
+        desktop = PrivateDesktop(self.artifacts, name, *options)
+        self.desktops.append(desktop)
+        return desktop
+
     def finish(self):
         super().finish()
         for process in self.helpers:
             if process.poll() is None:
                 process.kill()
                 process.wait(timeout=10)
+        for desktop in self.desktops:
+            desktop.stop()
         self.set_dpi(96)
 
     # -- oracles ----------------------------------------------------------
@@ -656,29 +685,24 @@ def scenario_signals(ctx):
 
 def scenario_display_lost(ctx):
     """The X server goes away: the last position is saved, status 6."""
-    state = os.path.join(ctx.artifacts, "lost-session", "state")
-    subprocess.run(["bash", DESKTOP_SCRIPT, "start", state], check=True, timeout=60, capture_output=True)
-    try:
-        own = read_state(state)
-        sub = Context.__new__(Context)
-        sub.__dict__.update(ctx.__dict__)
-        sub.display = own["DISPLAY"]
-        sub.env = dict(ctx.env, DISPLAY=own["DISPLAY"])
-        sub.screen = Screen(own["DISPLAY"])
-        sub.runs = []
-        ctx.write_settings("[Label]\nX=100\nY=100\n")
-        run = sub.start("display-lost.log")
-        ctx.runs.append(run)
-        moved = drag(sub, run.window(), 120, 60)
-        os.kill(int(own["XVFB_PID"]), signal.SIGKILL)
-        check(run.wait_exit() == 6, "exit status %s after the server went away" % run.exit_code)
-        check(
-            ctx.saved_position() == moved["rect"][:2],
-            "saved %s, the label was at %s" % (ctx.saved_position(), moved["rect"][:2]),
-        )
-        print("  server killed: status 6, position %s saved" % (moved["rect"][:2],))
-    finally:
-        subprocess.run(["bash", DESKTOP_SCRIPT, "stop", state], timeout=60, capture_output=True)
+    own = ctx.private_desktop("lost-session")
+    sub = Context.__new__(Context)
+    sub.__dict__.update(ctx.__dict__)
+    sub.display = own.display
+    sub.env = dict(ctx.env, DISPLAY=own.display)
+    sub.screen = Screen(own.display)
+    sub.runs = []
+    ctx.write_settings("[Label]\nX=100\nY=100\n")
+    run = sub.start("display-lost.log")
+    ctx.runs.append(run)
+    moved = drag(sub, run.window(), 120, 60)
+    own.kill_server()
+    check(run.wait_exit() == 6, "exit status %s after the server went away" % run.exit_code)
+    check(
+        ctx.saved_position() == moved["rect"][:2],
+        "saved %s, the label was at %s" % (ctx.saved_position(), moved["rect"][:2]),
+    )
+    print("  server killed: status 6, position %s saved" % (moved["rect"][:2],))
 
 
 def scenario_refusal(ctx):
@@ -699,30 +723,9 @@ def scenario_refusal(ctx):
         )
         print("  %s: status %d, %r" % (what, status, result.stderr.strip()))
     # A server without the Generic Event extension delivers no raw events.
-    number = next(n for n in range(200, 240) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
-    server = subprocess.Popen(
-        [
-            "Xvfb",
-            ":%d" % number,
-            "-screen",
-            "0",
-            "640x480x24",
-            "-nolisten",
-            "tcp",
-            "-extension",
-            "Generic Event Extension",
-        ],
-        stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL,
-    )
-    ctx.helpers.append(server)
-    wait_until(
-        lambda: subprocess.run(["xdpyinfo", "-display", ":%d" % number], capture_output=True).returncode == 0,
-        10,
-        what="the Xvfb without the Generic Event extension",
-    )
+    bare = ctx.private_desktop("refusal-session", "--no-wm", "-extension", "Generic Event Extension")
     result = subprocess.run(
-        [ctx.args.tintora], env=dict(ctx.env, DISPLAY=":%d" % number), capture_output=True, text=True, timeout=30
+        [ctx.args.tintora], env=dict(ctx.env, DISPLAY=bare.display), capture_output=True, text=True, timeout=30
     )
     check(
         result.returncode == 4 and "XInput 2.0" in result.stderr,
