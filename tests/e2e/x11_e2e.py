@@ -100,7 +100,20 @@ class Label(LabelRun):
                 raise E2EFailure("the label ended (status %s): %s" % (self.process.returncode, self.log_text()))
             return self.ctx.label_window()
 
-        return wait_until(found, timeout, what="the Tintora window")
+        try:
+            return wait_until(found, timeout, what="the Tintora window")
+        except E2EFailure as failure:
+            if self.process.poll() is not None:
+                raise
+            # What the display shows instead: an unmapped label window, or
+            # none, and whether a window manager runs there.
+            tree = self.ctx.x("xwininfo", "-root", "-tree", check_rc=False).stdout
+            windows = [line.strip() for line in tree.splitlines() if '"Tintora"' in line]
+            manager = self.ctx.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_rc=False).stdout.strip()
+            raise E2EFailure(
+                "%s on %s (label windows: %s; %s; label output: %r)"
+                % (failure, self.ctx.display, windows or "none", manager or "no window manager", self.log_text())
+            )
 
 
 class Context(ScenarioContext):
