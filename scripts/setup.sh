@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev clang-format-14 shellcheck
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools clang-19 lld-19 llvm-19
   wine wine64 xvfb xdotool x11-utils imagemagick tesseract-ocr icoutils nsis
-  zip unzip python3 nodejs npm
+  zip unzip python3 black pyflakes3 nodejs npm
   pkg-config libx11-dev libxi-dev libxext-dev libgtk-3-dev libcairo2-dev libfreetype-dev
   libxtst-dev openbox dpkg-dev x11-xserver-utils lintian desktop-file-utils appstream
 )

@@ -61,8 +61,9 @@ proc_status_kib() {
     echo -1
 }
 
-# The processes started by proc_start, as "pid:starttime".
-PROC_RECORDED=()
+# The processes started by proc_start, as "pid:starttime" (kept when this
+# file is sourced again by another library).
+[[ -v PROC_RECORDED ]] || PROC_RECORDED=()
 
 # proc_start VAR LOG_BASE ENV... -- COMMAND ARGS...: runs a command in the
 # background with the given environment assignments, stdout and stderr in

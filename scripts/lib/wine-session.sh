@@ -8,6 +8,8 @@
 #   lock           held while a session is started, joined or stopped
 #   users          every runner holds a shared lock on it while its program
 #                  runs, so a session is never stopped under a running test
+#   x-servers      the X servers started, for the check after a test run
+#                  (scripts/lib/xvfb.sh; $TINTORA_X_SERVER_RECORD if set)
 #   *.log          Xvfb, wineserver, prefix creation and warm-up output
 #
 # Only processes recorded in session.env (by id and start time) are stopped,
@@ -17,6 +19,8 @@ TINTORA_SCRIPTS_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TINTORA_REPO_DIR=$(cd "$TINTORA_SCRIPTS_DIR/.." && pwd)
 # shellcheck source=processes.sh
 source "$TINTORA_SCRIPTS_DIR/lib/processes.sh"
+# shellcheck source=xvfb.sh
+source "$TINTORA_SCRIPTS_DIR/lib/xvfb.sh"
 
 # Bump when the prefix configuration below changes: older prefixes are rebuilt.
 TINTORA_PREFIX_VERSION=1
@@ -95,28 +99,15 @@ ws_lock() { # fd 8 = session lock
 ws_unlock() { exec 8>&-; }
 
 ws_start_xvfb() {
-  local n pid i first=${TINTORA_FIRST_DISPLAY:-90}
-  for ((n = first; n < first + 100; n++)); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-    setsid Xvfb ":$n" -screen 0 "${TINTORA_SCREEN_SIZE}x24" -nolisten tcp -noreset -dpi 96 \
-      </dev/null >"$WS_DIR/xvfb.log" 2>&1 7>&- 8>&- 9>&- &
-    pid=$!
-    for ((i = 0; i < 100; i++)); do
-      proc_alive "$pid" || break
-      # The display is ours only if the lock file names our server: another
-      # run may have taken the same number a moment earlier.
-      if [[ -S /tmp/.X11-unix/X$n && $(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null) == "$pid" ]] &&
-         xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        WS_DISPLAY=:$n WS_XVFB_PID=$pid WS_XVFB_START=$(proc_start_time "$pid")
-        return 0
-      fi
-      sleep 0.1
-    done
-    # Another server took this display between the check and the start (or it
-    # never came up): try the next one.
-    proc_stop "$pid" "" Xvfb ws_note
-  done
-  ws_die "no free X display in :$first..:$((first + 99)) (see $WS_DIR/xvfb.log)"
+  xvfb_start "$WS_DIR/xvfb.log" "${TINTORA_X_SERVER_RECORD:-$WS_DIR/x-servers}" \
+    -screen 0 "${TINTORA_SCREEN_SIZE}x24" -dpi 96 ||
+    ws_die "no X display came up (see $WS_DIR/xvfb.log)"
+  WS_DISPLAY=$XVFB_DISPLAY WS_XVFB_PID=$XVFB_PID WS_XVFB_START=$XVFB_START WS_XVFB_SOCKET=$XVFB_SOCKET
+}
+
+# Ends the session's Xvfb and removes what it left behind.
+ws_stop_xvfb() {
+  xvfb_stop "$1" "$2" "$3" "$4" ws_note || true
 }
 
 ws_reg_add() {
@@ -190,15 +181,17 @@ ws_kill_prefix_orphans() {
 # Ends whatever an earlier, interrupted session of this prefix left behind.
 ws_cleanup_stale() {
   if [[ -f $WS_STATE ]]; then
-    local xp xs wp wsst
+    local xp xs xd xsock wp wsst
     xp=$(sed -n 's/^TINTORA_XVFB_PID=//p' "$WS_STATE")
     xs=$(sed -n 's/^TINTORA_XVFB_START=//p' "$WS_STATE")
+    xd=$(sed -n 's/^DISPLAY=//p' "$WS_STATE")
+    xsock=$(sed -n 's/^TINTORA_XVFB_SOCKET=//p' "$WS_STATE")
     wp=$(sed -n 's/^TINTORA_WINESERVER_PID=//p' "$WS_STATE")
     wsst=$(sed -n 's/^TINTORA_WINESERVER_START=//p' "$WS_STATE")
     if [[ -d $WS_PREFIX ]]; then timeout 30 "$WS_WINESERVER" -k 2>/dev/null || true; fi
     proc_stop "$wp" "$wsst" wineserver ws_note
     ws_kill_prefix_orphans
-    proc_stop "$xp" "$xs" Xvfb ws_note
+    ws_stop_xvfb "$xp" "$xs" "$xd" "$xsock"
     rm -f "$WS_STATE"
   elif [[ -d $WS_PREFIX ]]; then
     # No record, but a server of this prefix may still run (killed runner).
@@ -225,6 +218,7 @@ ws_write_state() {
     printf 'TINTORA_SCREEN_SIZE=%q\n' "$TINTORA_SCREEN_SIZE"
     printf 'TINTORA_XVFB_PID=%s\n' "$WS_XVFB_PID"
     printf 'TINTORA_XVFB_START=%s\n' "$WS_XVFB_START"
+    printf 'TINTORA_XVFB_SOCKET=%s\n' "$WS_XVFB_SOCKET"
     printf 'TINTORA_WINESERVER_PID=%s\n' "$WS_WS_PID"
     printf 'TINTORA_WINESERVER_START=%s\n' "$WS_WS_START"
   } >"$tmp"
@@ -271,7 +265,7 @@ ws_start_locked() {
   done
   if [[ ! -S $sock ]]; then
     proc_stop "$WS_WS_PID" "$WS_WS_START" wineserver ws_note
-    proc_stop "$WS_XVFB_PID" "$WS_XVFB_START" Xvfb ws_note
+    ws_stop_xvfb "$WS_XVFB_PID" "$WS_XVFB_START" "$WS_DISPLAY" "$WS_XVFB_SOCKET"
     ws_die "wineserver did not start (see $WS_DIR/wineserver.log)"
   fi
   ws_write_state

@@ -1,21 +1,18 @@
-"""Plumbing of the end-to-end tests: Wine processes, the helper programs,
-screenshots, pixel checks and OCR. Python standard library only.
-
-The session's environment (DISPLAY, WINEPREFIX, WINE, WINEDLLOVERRIDES) comes
-from the Wine test desktop; see scripts/wine-desktop.sh.
+"""Plumbing of the end-to-end tests, whatever the label's platform: the
+scenario runner, waits, screenshots of an X display, pictures, OCR, and one
+run of a label program with its diagnostic output. Python standard library
+only.
 """
 
 import argparse
 import ctypes
 import ctypes.util
-import json
 import os
 import re
-import select
 import shutil
 import subprocess
-import tempfile
 import sys
+import tempfile
 import time
 import traceback
 
@@ -115,7 +112,7 @@ class Image:
         rows = []
         for y in range(top, bottom):
             start = ((y - self.top) * self.width + (left - self.left)) * 3
-            rows.append(self.data[start:start + (right - left) * 3])
+            rows.append(self.data[start : start + (right - left) * 3])
         return Image(right - left, bottom - top, b"".join(rows), left, top)
 
     def to_ppm(self):
@@ -134,7 +131,7 @@ class Image:
         check(match is not None, "not a binary PPM picture")
         width, height, maxval = (int(g) for g in match.groups())
         check(maxval == 255, "PPM with %d levels" % maxval)
-        data = blob[match.end():match.end() + width * height * 3]
+        data = blob[match.end() : match.end() + width * height * 3]
         check(len(data) == width * height * 3, "short PPM picture")
         return Image(width, height, data, left, top)
 
@@ -153,7 +150,7 @@ class Image:
         out = bytearray()
         for y in range(height):
             start = offset + (height - 1 - y) * row
-            line = blob[start:start + width * 3]
+            line = blob[start : start + width * 3]
             for x in range(width):
                 b, g, r = line[x * 3], line[x * 3 + 1], line[x * 3 + 2]
                 out += bytes((r, g, b))
@@ -170,13 +167,21 @@ def convert_binary():
 
 class _XImage(ctypes.Structure):
     _fields_ = [
-        ("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-        ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
-        ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-        ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-        ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-        ("bits_per_pixel", ctypes.c_int), ("red_mask", ctypes.c_ulong),
-        ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+        ("width", ctypes.c_int),
+        ("height", ctypes.c_int),
+        ("xoffset", ctypes.c_int),
+        ("format", ctypes.c_int),
+        ("data", ctypes.POINTER(ctypes.c_ubyte)),
+        ("byte_order", ctypes.c_int),
+        ("bitmap_unit", ctypes.c_int),
+        ("bitmap_bit_order", ctypes.c_int),
+        ("bitmap_pad", ctypes.c_int),
+        ("depth", ctypes.c_int),
+        ("bytes_per_line", ctypes.c_int),
+        ("bits_per_pixel", ctypes.c_int),
+        ("red_mask", ctypes.c_ulong),
+        ("green_mask", ctypes.c_ulong),
+        ("blue_mask", ctypes.c_ulong),
     ]
 
 
@@ -197,8 +202,16 @@ class Screen:
                 x.XDefaultRootWindow.restype = ctypes.c_ulong
                 x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
                 x.XGetImage.restype = ctypes.POINTER(_XImage)
-                x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+                x.XGetImage.argtypes = [
+                    ctypes.c_void_p,
+                    ctypes.c_ulong,
+                    ctypes.c_int,
+                    ctypes.c_int,
+                    ctypes.c_uint,
+                    ctypes.c_uint,
+                    ctypes.c_ulong,
+                    ctypes.c_int,
+                ]
                 x.XDestroyImage = None  # a macro in Xlib; XFree releases the parts
                 x.XFree.argtypes = [ctypes.c_void_p]
                 x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
@@ -222,19 +235,19 @@ class Screen:
                     raw = ctypes.string_at(image.data, stride * image.height)
                     out = bytearray(width * height * 3)
                     for y in range(height):
-                        row = raw[y * stride:y * stride + width * 4]
+                        row = raw[y * stride : y * stride + width * 4]
                         # BGRX little-endian pixels to RGB.
-                        out[y * width * 3 + 0:(y + 1) * width * 3:3] = row[2::4]
-                        out[y * width * 3 + 1:(y + 1) * width * 3:3] = row[1::4]
-                        out[y * width * 3 + 2:(y + 1) * width * 3:3] = row[0::4]
+                        out[y * width * 3 + 0 : (y + 1) * width * 3 : 3] = row[2::4]
+                        out[y * width * 3 + 1 : (y + 1) * width * 3 : 3] = row[1::4]
+                        out[y * width * 3 + 2 : (y + 1) * width * 3 : 3] = row[0::4]
                     x.XFree(image.data)
                     x.XFree(image_ptr)
                     return Image(width, height, bytes(out), left, top)
                 x.XFree(image.data)
                 x.XFree(image_ptr)
-        blob = subprocess.run(["import", "-display", self.display_name, "-window", "root", "-depth", "8",
-                               "-crop", "%dx%d+%d+%d" % (width, height, left, top), "ppm:-"],
-                              capture_output=True, check=True, timeout=60).stdout
+        args = ["import", "-display", self.display_name, "-window", "root", "-depth", "8"]
+        args += ["-crop", "%dx%d+%d+%d" % (width, height, left, top), "ppm:-"]
+        blob = subprocess.run(args, capture_output=True, check=True, timeout=60).stdout
         return Image.from_ppm(blob, left, top)
 
 
@@ -279,70 +292,16 @@ def ocr_text(image, ink, background, scales=None, expected=None):
                 prepared[binary] = _text_as_dark_on_light(image, ink, background, binary)
             path = os.path.join(work, "line.png")
             # A white margin helps tesseract find the line.
-            subprocess.run([convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "10",
-                            "-filter", "triangle", "-resize", "%d%%" % int(scale * 100), path],
-                           input=prepared[binary].to_ppm(), check=True, timeout=60)
-            result = subprocess.run([tesseract, path, "stdout", "--psm", "7", "-l", "eng"],
-                                    capture_output=True, text=True, timeout=60)
+            args = [convert_binary(), "ppm:-", "-bordercolor", "white", "-border", "10"]
+            args += ["-filter", "triangle", "-resize", "%d%%" % int(scale * 100), path]
+            subprocess.run(args, input=prepared[binary].to_ppm(), check=True, timeout=60)
+            result = subprocess.run(
+                [tesseract, path, "stdout", "--psm", "7", "-l", "eng"], capture_output=True, text=True, timeout=60
+            )
             readings.append(" ".join(result.stdout.split()))
             if expected is None or readings[-1] == expected:
                 break
     return readings
-
-
-def label_paint_failures(shot, rgb, frame, grey, frame_share=1.0):
-    """Frame, fill and text grey of a label picture: the one-pixel edge in the
-    frame colour (the corners always, and at least frame_share of the edge),
-    the sample as the most common inner colour, and some pixels of the text
-    grey. Returns the failures and the fill found."""
-    width, height = shot.width, shot.height
-    x0, y0 = shot.left, shot.top
-    failures = []
-    edge = [(x, y0) for x in range(x0, x0 + width)] + [(x, y0 + height - 1) for x in range(x0, x0 + width)]
-    edge += [(x0, y) for y in range(y0, y0 + height)] + [(x0 + width - 1, y) for y in range(y0, y0 + height)]
-    framed = sum(1 for p in edge if shot.pixel(*p) == frame)
-    corners = [(x0, y0), (x0 + width - 1, y0), (x0, y0 + height - 1), (x0 + width - 1, y0 + height - 1)]
-    if any(shot.pixel(*p) != frame for p in corners) or framed < frame_share * len(edge):
-        failures.append("frame: %d of %d edge pixels are %s (corners %s)" %
-                        (framed, len(edge), frame, [shot.pixel(*p) for p in corners]))
-    counts = {}
-    for y in range(y0 + 1, y0 + height - 1):
-        for x in range(x0 + 1, x0 + width - 1):
-            p = shot.pixel(x, y)
-            counts[p] = counts.get(p, 0) + 1
-    fill = max(counts, key=counts.get)
-    if fill != rgb:
-        failures.append("background: most common inner colour %s, expected %s" % (fill, rgb))
-    ink = counts.get((grey, grey, grey), 0)
-    if ink < 5:
-        failures.append("text grey %d: only %d pixels of it" % (grey, ink))
-    return failures, fill
-
-
-def read_label_texts(shot, grey, rgb, name, qualifier, split=None, qualifier_readable=True):
-    """OCR of a label picture's texts inside its frame. The name and the
-    qualifier are read apart at x = split: the qualifier's face is much
-    smaller and reads better enlarged on its own. A qualifier too small for
-    OCR (qualifier_readable false) that is not read is no failure; the caller
-    checks it otherwise. Returns the failures, the reading and whether the
-    qualifier was read."""
-    ink = (grey, grey, grey)
-    left, top = shot.left + 1, shot.top + 1
-    right, bottom = shot.left + shot.width - 1, shot.top + shot.height - 1
-    if not qualifier:
-        readings = ocr_text(shot.crop(left, top, right, bottom), ink, rgb, expected=name)
-        failures = [] if name in readings else ["OCR read %s, expected %r" % (readings, name)]
-        return failures, readings[-1], True
-    failures = []
-    names = ocr_text(shot.crop(left, top, split, bottom), ink, rgb, expected=name)
-    if name not in names:
-        failures.append("OCR read the name as %s, expected %r" % (names, name))
-    quals = ocr_text(shot.crop(split, top, right, bottom), ink, rgb, expected=qualifier,
-                     scales=None if qualifier_readable else (8,))
-    read = qualifier in quals
-    if not read and qualifier_readable:
-        failures.append("OCR read the qualifier as %s, expected %r" % (quals, qualifier))
-    return failures, names[-1] + " " + quals[-1], read
 
 
 def ocr_words(image, scale=3):
@@ -352,172 +311,32 @@ def ocr_words(image, scale=3):
         raise E2EFailure("tesseract is not installed")
     with tempfile.TemporaryDirectory() as work:
         path = os.path.join(work, "block.png")
-        subprocess.run([convert_binary(), "ppm:-", "-colorspace", "gray", "-filter", "triangle", "-resize",
-                        "%d%%" % (scale * 100), path], input=image.to_ppm(), check=True, timeout=60)
-        result = subprocess.run([tesseract, path, "stdout", "--psm", "6", "-l", "eng", "tsv"],
-                                capture_output=True, text=True, timeout=60)
+        args = [convert_binary(), "ppm:-", "-colorspace", "gray"]
+        args += ["-filter", "triangle", "-resize", "%d%%" % (scale * 100), path]
+        subprocess.run(args, input=image.to_ppm(), check=True, timeout=60)
+        result = subprocess.run(
+            [tesseract, path, "stdout", "--psm", "6", "-l", "eng", "tsv"], capture_output=True, text=True, timeout=60
+        )
     words = []
     for line in result.stdout.splitlines()[1:]:
         cells = line.split("\t")
         if len(cells) < 12 or not cells[11].strip():
             continue
         left, top, width, height = (int(c) for c in cells[6:10])
-        words.append({
-            "text": cells[11].strip(),
-            "left": image.left + left // scale,
-            "top": image.top + top // scale,
-            "right": image.left + (left + width) // scale,
-            "bottom": image.top + (top + height) // scale,
-        })
+        words.append(
+            {
+                "text": cells[11].strip(),
+                "left": image.left + left // scale,
+                "top": image.top + top // scale,
+                "right": image.left + (left + width) // scale,
+                "bottom": image.top + (top + height) // scale,
+            }
+        )
     return words
 
 
 # --------------------------------------------------------------------------
-# Wine and the helper programs
-
-
-class Wine:
-    def __init__(self, artifacts):
-        for name in ("DISPLAY", "WINEPREFIX"):
-            if not os.environ.get(name):
-                raise E2EFailure("%s is not set: run through the Wine test desktop "
-                                 "(ctest, or scripts/wine-run.sh --host)" % name)
-        self.wine = os.environ.get("WINE") or shutil.which("wine") or "wine"
-        self.env = dict(os.environ)
-        self.env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-        self.env["WINEDEBUG"] = "-all"
-        self.artifacts = artifacts
-
-    def run(self, exe, *args, timeout=60, debug=None):
-        env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
-        result = subprocess.run([self.wine, exe] + [str(a) for a in args], capture_output=True, text=True,
-                                env=env, timeout=timeout, cwd=self.artifacts)
-        return result
-
-    def start(self, exe, *args, stdout=None, stderr=None, debug=None):
-        env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
-        return subprocess.Popen([self.wine, exe] + [str(a) for a in args], stdout=stdout, stderr=stderr,
-                                stdin=subprocess.DEVNULL, env=env, cwd=self.artifacts)
-
-    @staticmethod
-    def windows_path(unix_path):
-        return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
-
-
-class Helpers:
-    """The probe and the patch painter."""
-
-    def __init__(self, wine, probe, painter):
-        self.wine = wine
-        self.probe_exe = probe
-        self.painter_exe = painter
-
-    def probe(self, *args, allow_fail=False, timeout=60, attempts=3):
-        # Every path of the probe prints an answer or a usage line, so a run
-        # that printed nothing at all most likely never reached the probe's
-        # code (seen rarely while other Wine programs start beside it): it is
-        # run again, and said so.
-        what = " ".join(map(str, args))
-        for attempt in range(1, attempts + 1):
-            result = self.wine.run(self.probe_exe, *args, timeout=timeout)
-            if result.stdout.strip() or result.stderr.strip() or attempt == attempts:
-                break
-            print("  probe %s ended (exit %d) before printing anything; running it again" % (what, result.returncode))
-            time.sleep(0.5)
-        lines = [line for line in result.stdout.splitlines() if line.startswith("{")]
-        if not lines:
-            raise E2EFailure("probe %s printed nothing (exit %d, run %d time(s)): %s"
-                             % (what, result.returncode, attempt, result.stderr.strip()))
-        answer = json.loads(lines[-1])
-        if result.returncode != 0 and not allow_fail:
-            raise E2EFailure("probe %s failed: %s" % (what, lines[-1]))
-        return answer
-
-    def start_painter(self, patches, background="808080", title="E2E Painter"):
-        args = ["--bg", background, "--title", title]
-        for (x, y, w, h, colour) in patches:
-            args += [x, y, w, h, colour]
-        process = self.wine.start(self.painter_exe, *args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        ready, _, _ = select.select([process.stdout], [], [], 60)
-        line = process.stdout.readline().decode(errors="replace") if ready else ""
-        if not line.startswith("ready"):
-            process.kill()
-            raise E2EFailure("the patch painter did not start")
-        return process
-
-
-class Tintora:
-    """One run of tintora.exe with its debugger output captured."""
-
-    DIAG_RGB = re.compile(r"R: (\d+) G: (\d+) B: (\d+) - ")
-    DIAG_JCH = re.compile(r"j: (-?\d+) c: (-?\d+) h: (-?\d+) ")
-
-    def __init__(self, wine, helpers, exe, log_name, extra_debug=""):
-        self.wine = wine
-        self.helpers = helpers
-        self.exe = exe
-        self.log_path = os.path.join(wine.artifacts, log_name)
-        self.log = open(self.log_path, "wb")
-        debug = "-all,warn+seh" + extra_debug
-        self.process = wine.start(exe, stdout=subprocess.DEVNULL, stderr=self.log, debug=debug)
-        self.exit_code = None
-
-    def window(self, timeout_ms=20000):
-        info = self.helpers.probe("window", "--wait", timeout_ms, allow_fail=True)
-        check(info.get("found") == 1, "the Tintora window did not appear")
-        return info
-
-    def debug_text(self):
-        self.log.flush()
-        with open(self.log_path, "rb") as handle:
-            raw = handle.read().decode("utf-8", errors="replace")
-        # Each OutputDebugString line: ...:warn:seh:OutputDebugStringA "text"
-        texts = []
-        for line in raw.splitlines():
-            marker = 'OutputDebugStringA "'
-            at = line.find(marker)
-            if at >= 0 and line.endswith('"'):
-                texts.append(line[at + len(marker):-1].replace("\\n", "\n"))
-        return texts, raw
-
-    def samples(self):
-        """The colours for which the pipeline ran, in order, as (r, g, b)."""
-        texts, _ = self.debug_text()
-        found = []
-        for text in texts:
-            match = self.DIAG_RGB.match(text)
-            if match:
-                found.append(tuple(int(v) for v in match.groups()))
-        return found
-
-    def appearance_lines(self):
-        texts, _ = self.debug_text()
-        found = []
-        for text in texts:
-            match = self.DIAG_JCH.match(text)
-            if match:
-                found.append(tuple(int(v) for v in match.groups()))
-        return found
-
-    def wait_exit(self, timeout=20):
-        try:
-            self.exit_code = self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise E2EFailure("tintora.exe did not end within %d s" % timeout)
-        return self.exit_code
-
-    def stop(self):
-        """Ends the run whatever state it is in (used on every path out)."""
-        if self.process.poll() is None:
-            try:
-                self.helpers.probe("about", "--dismiss", allow_fail=True, timeout=20)
-                self.helpers.probe("menu", "--dismiss", allow_fail=True, timeout=20)
-                self.helpers.probe("close", allow_fail=True, timeout=20)
-                self.process.wait(timeout=10)
-            except (subprocess.TimeoutExpired, E2EFailure):
-                self.process.kill()
-                self.process.wait(timeout=10)
-        self.log.close()
+# Processes
 
 
 def stop_process(process):
@@ -528,3 +347,97 @@ def stop_process(process):
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait(timeout=10)
+
+
+# The label's diagnostic lines (its debug mode): the sampled colour, then the
+# appearance values computed for it.
+SAMPLE_LINE = re.compile(r"R: (\d+) G: (\d+) B: (\d+) - ")
+APPEARANCE_LINE = re.compile(r"j: (-?\d+) c: (-?\d+) h: (-?\d+) ")
+
+
+class LabelRun:
+    """One run of a label program, its output kept in a log file: the
+    colours it sampled, their appearance values and how it ended. start(log)
+    starts the program with its diagnostic output going to the open log file
+    and returns the process; a platform overrides diagnostics() when its
+    log wraps the label's lines, and ask_to_end() when the label is ended
+    otherwise than by SIGTERM."""
+
+    EXIT_TIMEOUT = 15
+
+    def __init__(self, log_path, start):
+        self.log_path = log_path
+        self.log = open(log_path, "wb")
+        self.process = start(self.log)
+        self.exit_code = None
+
+    def log_text(self):
+        self.log.flush()
+        with open(self.log_path, "rb") as handle:
+            return handle.read().decode("utf-8", errors="replace")
+
+    def diagnostics(self):
+        return self.log_text()
+
+    def samples(self):
+        """The colours for which the pipeline ran, in order, as (r, g, b)."""
+        return [tuple(int(v) for v in m.groups()) for m in SAMPLE_LINE.finditer(self.diagnostics())]
+
+    def appearances(self):
+        """The (J, C, H) lines, truncated as the label prints them, in order."""
+        return [tuple(int(v) for v in m.groups()) for m in APPEARANCE_LINE.finditer(self.diagnostics())]
+
+    def wait_exit(self, timeout=None):
+        timeout = timeout or self.EXIT_TIMEOUT
+        try:
+            self.exit_code = self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise E2EFailure("the label did not end within %d s" % timeout)
+        return self.exit_code
+
+    def ask_to_end(self):
+        self.process.terminate()
+
+    def stop(self):
+        """Ends the run whatever state it is in (used on every path out)."""
+        if self.process.poll() is None:
+            try:
+                self.ask_to_end()
+                self.process.wait(timeout=10)
+            except (subprocess.TimeoutExpired, E2EFailure):
+                self.process.kill()
+                self.process.wait(timeout=10)
+        self.log.close()
+
+
+class ScenarioContext:
+    """What one scenario holds, whatever the platform: its arguments, the
+    artefact folder, the label runs it started (all ended by finish()) and
+    its notes."""
+
+    def __init__(self, args, name):
+        self.args = args
+        self.name = name
+        self.artifacts = os.path.abspath(args.artifacts)
+        os.makedirs(self.artifacts, exist_ok=True)
+        self.runs = []
+        self.notes = []
+
+    def log_path(self, log_name):
+        return os.path.join(self.artifacts, log_name)
+
+    def save(self, image, tag):
+        """The picture as tag.png and, four times enlarged, tag-x4.png."""
+        image.save_png(os.path.join(self.artifacts, "%s.png" % tag))
+        image.save_png(os.path.join(self.artifacts, "%s-x4.png" % tag), scale=4)
+
+    def note(self, text):
+        print("  " + text)
+        self.notes.append(text)
+
+    def finish(self):
+        for run in self.runs:
+            try:
+                run.stop()
+            except Exception as error:  # keep ending the others
+                self.notes.append("stopping the label: %s" % error)

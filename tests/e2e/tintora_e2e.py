@@ -18,70 +18,41 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-from e2e_lib import (E2EFailure, E2ESkip, Helpers, Image, Screen, Tintora, Wine, check,  # noqa: E402
-                     label_paint_failures, ocr_words, read_label_texts, run_scenarios, stop_process,
-                     wait_until)
+from e2e_lib import E2EFailure, E2ESkip, Image, ScenarioContext, Screen, check, run_scenarios, stop_process, wait_until
+from label_checks import (
+    FIRST_NAME,
+    NAMED_COLOURS,
+    PARK,
+    about_title,
+    centre,
+    grid_patches,
+    label_paint_failures,
+    menu_row,
+    namer_answers,
+    namer_arguments,
+    read_label_texts,
+    read_menu,
+    rgb_of,
+)
+from wine_label import Helpers, Tintora, Wine
 
 # The smallest qualifier font that OCR reads reliably.
 OCR_MIN_QUALIFIER_HEIGHT = 14
 
-# A parking spot for the pointer, on the painter's background, far from
-# every patch and from the label's usual places.
-PARK = (1000, 740)
-
-# Colours covering every name the label can show, with the patch each gets.
-# Black comes last: a first sample of black would change nothing.
-NAMED_COLOURS = [
-    "ff0000",  # Red
-    "ff8000",  # Orange
-    "804000",  # Brown
-    "808000",  # Brown Yellowish
-    "ffff00",  # Yellow
-    "00ff00",  # Green
-    "00ffff",  # Cyan Greenish
-    "0080ff",  # Blue
-    "00e0ff",  # Cyan Bluish
-    "0000ff",  # Blue
-    "8000ff",  # Violet
-    "ff00ff",  # Violet
-    "ffc0cb",  # Pink
-    "64646e",  # Grey with a hue hint
-    "808080",  # Grey and a percentage
-    "b2b2b2",  # light grey, still light text
-    "b3b3b3",  # light grey, dark text
-    "f0f0f0",  # Grey 7%
-    "010101",  # Grey 98%
-    "ffffff",  # White
-    "000000",  # Black
-]
+# xdotool's words for the pointer steps without arguments.
+BUTTON_STEPS = {
+    "ldown": ["mousedown", "1"],
+    "lup": ["mouseup", "1"],
+    "rdown": ["mousedown", "3"],
+    "rup": ["mouseup", "3"],
+    "lclick": ["click", "1"],
+    "rclick": ["click", "3"],
+}
 
 
-def grid_patches(colours, left=40, top=120, size=64, step=96, columns=9):
-    """Patches laid out in a grid below the label's default place."""
-    patches = []
-    for i, colour in enumerate(colours):
-        x = left + (i % columns) * step
-        y = top + (i // columns) * step
-        patches.append((x, y, size, size, colour))
-    return patches
-
-
-def centre(patch):
-    x, y, w, h, _ = patch
-    return (x + w // 2, y + h // 2)
-
-
-def rgb_of(hex_colour):
-    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
-
-
-class Context:
-    def __init__(self, args):
-        self.args = args
-        self.artifacts = os.path.abspath(args.artifacts)
-        os.makedirs(self.artifacts, exist_ok=True)
+class Context(ScenarioContext):
+    def __init__(self, args, name):
+        super().__init__(args, name)
         self.wine = Wine(self.artifacts)
         self.helpers = Helpers(self.wine, args.probe, args.painter)
         self.screen = Screen(os.environ["DISPLAY"])
@@ -91,8 +62,6 @@ class Context:
         for path in self.fonts:
             self.font_args += ["--font", Wine.windows_path(path)]
         self.painters = []
-        self.runs = []
-        self.notes = []
 
     # -- lifecycle ---------------------------------------------------------
 
@@ -134,8 +103,7 @@ class Context:
                 words += ["sleep", "%.3f" % (int(steps[i + 1]) / 1000.0)]
                 i += 2
                 continue
-            words += {"ldown": ["mousedown", "1"], "lup": ["mouseup", "1"], "rdown": ["mousedown", "3"],
-                      "rup": ["mouseup", "3"], "lclick": ["click", "1"], "rclick": ["click", "3"]}[step]
+            words += BUTTON_STEPS[step]
             i += 1
         subprocess.run(["xdotool"] + words, check=True, timeout=60, env=self.wine.env)
 
@@ -160,16 +128,12 @@ class Context:
             self.helpers.probe("close", allow_fail=True)
             self.helpers.probe("window", "--gone", 10000, allow_fail=True)
         wine = self.wine if not dll_overrides else self.wine_with_overrides(dll_overrides)
-        run = Tintora(wine, self.helpers, self.args.tintora, log_name, extra_debug)
+        run = Tintora(wine, self.helpers, self.args.tintora, self.log_path(log_name), extra_debug)
         self.runs.append(run)
         return run
 
     def finish(self):
-        for run in self.runs:
-            try:
-                run.stop()
-            except Exception as error:  # keep ending the others
-                self.notes.append("stopping tintora: %s" % error)
+        super().finish()
         for process in self.painters:
             stop_process(process)
         try:
@@ -177,38 +141,25 @@ class Context:
         except E2EFailure:
             pass
 
-    def note(self, text):
-        print("  " + text)
-        self.notes.append(text)
-
     # -- oracles -----------------------------------------------------------
 
     def names(self, colours):
         """name, qualifier, J, C, H for each colour from tintora-name."""
         namer = self.args.namer
-        tokens = ["#" + c for c in colours]
+        tokens = namer_arguments(colours)
         if namer.lower().endswith(".exe"):
             result = self.wine.run(namer, *tokens, timeout=120)
         else:
             result = subprocess.run([namer] + tokens, capture_output=True, text=True, timeout=120)
-        check(result.returncode == 0, "tintora-name failed: %s" % result.stderr.strip())
-        answers = {}
-        for line in result.stdout.splitlines():
-            cells = line.rstrip("\r").split("\t")
-            if len(cells) == 6 and cells[0].startswith("#"):
-                answers[cells[0][1:].lower()] = (cells[1], cells[2], float(cells[3]), float(cells[4]),
-                                                 float(cells[5]))
-        for colour in colours:
-            check(colour in answers, "tintora-name gave no answer for #%s" % colour)
-        return answers
+        return namer_answers(result, colours)
 
     def metrics(self, dpi):
         return self.helpers.probe("metrics", "--dpi", dpi, *self.font_args)
 
     def reference(self, dpi, colour, name, qualifier, tag, size):
         path = os.path.join(self.artifacts, "reference-%s.bmp" % tag)
-        args = ["render", "--out", Wine.windows_path(path), "--rgb", colour, "--name", name, "--dpi", dpi,
-                "--size", size[0], size[1]]
+        args = ["render", "--out", Wine.windows_path(path), "--rgb", colour, "--name", name]
+        args += ["--dpi", dpi, "--size", size[0], size[1]]
         if qualifier:
             args += ["--qual", qualifier]
         drawn = self.helpers.probe(*(args + self.font_args))
@@ -241,11 +192,8 @@ class Context:
             if steady["since"] is None:
                 steady["since"] = now
             return now - steady["since"] >= 0.15
-        wait_until(shown, timeout, interval=0.02, what="the label to show %02x%02x%02x" % rgb)
 
-    def save(self, image, tag):
-        image.save_png(os.path.join(self.artifacts, "%s.png" % tag))
-        image.save_png(os.path.join(self.artifacts, "%s-x4.png" % tag), scale=4)
+        wait_until(shown, timeout, interval=0.02, what="the label to show %02x%02x%02x" % rgb)
 
     def compare_label(self, shot, rgb, frame, grey, reference):
         """Frame, fill, text grey and the reference drawing; returns the
@@ -255,8 +203,7 @@ class Context:
         failures, fill = label_paint_failures(shot, rgb, frame, grey, frame_share=0.9)
         differing = -1
         if (reference.width, reference.height) != (width, height):
-            failures.append("label %dx%d, reference drawing %dx%d" % (width, height, reference.width,
-                                                                       reference.height))
+            failures.append("label %dx%d, reference drawing %dx%d" % (width, height, reference.width, reference.height))
         else:
             differing = 0
             for i in range(0, len(shot.data), 3):
@@ -279,7 +226,7 @@ class Context:
                 time.sleep(0.3)
             shot = self.grab_label(info)
             width, height = shot.width, shot.height
-            x0, y0 = shot.left, shot.top
+            x0 = shot.left
             if reference is None:
                 reference, drawn = self.reference(dpi, colour, name, qualifier, tag, (width, height))
                 # The frame colour and text grey the label's core gives.
@@ -303,15 +250,19 @@ class Context:
             # Below about 14 pixels the qualifier's glyphs are too small for
             # OCR; there the comparison with the reference drawing of the
             # expected text is what shows it.
-            print("  (qualifier font %d px: OCR read %r; checked against the reference drawing)" %
-                  (drawn["qualifier_font_height"], reading))
+            print(
+                "  (qualifier font %d px: OCR read %r; checked against the reference drawing)"
+                % (drawn["qualifier_font_height"], reading)
+            )
 
         if run is not None and colour != "000000":
             texts = run.samples()
             if rgb not in texts:
                 failures.append("no debugger line 'R: %d G: %d B: %d - '" % rgb)
-        print("  %s: %r fill %s frame %s grey %d, %d px off the reference, OCR %r" %
-              (tag, expected, fill, frame, grey, differing, reading))
+        print(
+            "  %s: %r fill %s frame %s grey %d, %d px off the reference, OCR %r"
+            % (tag, expected, fill, frame, grey, differing, reading)
+        )
         check(not failures, "%s (%s): %s" % (tag, expected, "; ".join(failures)))
         return shot
 
@@ -324,19 +275,35 @@ class Context:
         # scaled: named in the message when that is what happened.
         clamped = m["mintrack_scaled_width"]
         region = info["region"]
-        print("  metrics at %d DPI: face %s tmHeight %d tmInternalLeading %d tmAveCharWidth %d tmDescent %d; "
-              "BaseWidth %d, width %d, LabelHeight %d, qualifier font %d; window %s region %s" %
-              (dpi, m["face"], m["tmHeight"], m["tmInternalLeading"], m["tmAveCharWidth"], m["tmDescent"],
-               m["base_width"], width, m["label_height"], m["qualifier_font_height"], info["rect"], region))
+        print(
+            "  metrics at %d DPI: face %s tmHeight %d tmInternalLeading %d tmAveCharWidth %d tmDescent %d; "
+            "BaseWidth %d, width %d, LabelHeight %d, qualifier font %d; window %s region %s"
+            % (
+                dpi,
+                m["face"],
+                m["tmHeight"],
+                m["tmInternalLeading"],
+                m["tmAveCharWidth"],
+                m["tmDescent"],
+                m["base_width"],
+                width,
+                m["label_height"],
+                m["qualifier_font_height"],
+                info["rect"],
+                region,
+            )
+        )
         check(m["face"] == "Encode Sans Condensed Black", "the reference face is %s, not the Black face" % m["face"])
         check(region[0] == 0 and region[1] == 0, "the region starts at %s, not at the window's corner" % region[:2])
-        check(region[3] == m["label_height"], "region height %d, expected LabelHeight %d" %
-              (region[3], m["label_height"]))
+        check(
+            region[3] == m["label_height"], "region height %d, expected LabelHeight %d" % (region[3], m["label_height"])
+        )
         if region[2] != width and region[2] == clamped:
-            raise E2EFailure("region width %d, expected BaseWidth x UiScale = %d: %d is the system's minimum "
-                             "width of an overlapped window (%d) scaled by %.2f, so the window was widened "
-                             "to that minimum before start-up scaled it" %
-                             (region[2], width, clamped, m["cxmintrack"], m["scale"]))
+            raise E2EFailure(
+                "region width %d, expected BaseWidth x UiScale = %d: %d is the system's minimum "
+                "width of an overlapped window (%d) scaled by %.2f, so the window was widened "
+                "to that minimum before start-up scaled it" % (region[2], width, clamped, m["cxmintrack"], m["scale"])
+            )
         check(region[2] == width, "region width %d, expected BaseWidth x UiScale = %d" % (region[2], width))
         rect = info["rect"]
         check(rect[2] - rect[0] >= width, "window narrower (%d) than its region" % (rect[2] - rect[0]))
@@ -354,14 +321,17 @@ def scenario_startup(ctx):
     ctx.park_pointer()
     run = ctx.start("startup.log")
     info = run.window()
-    check(info["title"] == "Tintora" and info["class"] == "Tintora", "title/class %s/%s" %
-          (info["title"], info["class"]))
+    check(
+        info["title"] == "Tintora" and info["class"] == "Tintora", "title/class %s/%s" % (info["title"], info["class"])
+    )
     check(info["topmost"] == 1, "the label is not top-most (ex-style %#x)" % info["exstyle"])
-    check(info["caption"] == 0 and info["border"] == 0 and info["thickframe"] == 0,
-          "the label has a caption or border (style %#x)" % info["style"])
+    check(
+        info["caption"] == 0 and info["border"] == 0 and info["thickframe"] == 0,
+        "the label has a caption or border (style %#x)" % info["style"],
+    )
     check(info["region_type"] in (2, 3), "the label has no window region")
     ctx.check_window_shape(info, 96)
-    ctx.verify_label(info, "000000", "Mossvane", "", 96, "startup-96dpi")
+    ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "startup-96dpi")
     check(run.samples() == [], "colours were sampled before any mouse movement: %s" % run.samples())
 
 
@@ -382,10 +352,12 @@ def colours_scenario(ctx, dpi):
         ctx.pointer("move", x, y)
         ctx.verify_label(info, colour, name, qualifier, dpi, "colour-%s%s" % (colour, suffix), run)
         if colour != "000000":
-            lines = run.appearance_lines()
+            lines = run.appearances()
             expected = (int(j), int(c), int(h))
-            check(expected in lines, "no debugger line 'j: %d c: %d h: %d' for #%s (got %s)" %
-                  (expected + (colour, lines[-3:])))
+            check(
+                expected in lines,
+                "no debugger line 'j: %d c: %d h: %d' for #%s (got %s)" % (expected + (colour, lines[-3:])),
+            )
     # Each colour ran the pipeline once: one line pair per change of colour.
     samples = run.samples()
     check(len(samples) == len(set(samples)), "a colour was computed twice: %s" % samples)
@@ -406,8 +378,13 @@ def scenario_sampling(ctx):
     """When the label samples and when it does not."""
     ctx.clean_settings()
     red, green, blue, yellow = ("ff0000", "00ff00", "0000ff", "ffff00")
-    patches = [(300, 300, 80, 80, "000000"), (420, 300, 80, 80, red), (540, 300, 80, 80, green),
-               (660, 300, 80, 80, blue), (780, 300, 80, 80, yellow)]
+    patches = [
+        (300, 300, 80, 80, "000000"),
+        (420, 300, 80, 80, red),
+        (540, 300, 80, 80, green),
+        (660, 300, 80, 80, blue),
+        (780, 300, 80, 80, yellow),
+    ]
     ctx.painter(patches, background="808080")
     ctx.park_pointer()
     # Away from the screen's edges, so that the point below the label is an
@@ -416,7 +393,7 @@ def scenario_sampling(ctx):
     run = ctx.start("sampling.log")
     info = run.window()
     # The first paint, once it is wholly on the screen.
-    start_shot = ctx.verify_label(info, "000000", "Mossvane", "", 96, "sampling-start")
+    start_shot = ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "sampling-start")
 
     def settle():
         # The pipeline runs inside the event's handling; give Wine time to
@@ -467,8 +444,7 @@ def scenario_sampling(ctx):
     rect = info["rect"]
     if rect[3] > bottom:
         ctx.pointer("move", left + 3, bottom)
-        wait_until(lambda: run.samples()[-1:] == [(128, 128, 128)], 10,
-                   what="a sample just below the label's region")
+        wait_until(lambda: run.samples()[-1:] == [(128, 128, 128)], 10, what="a sample just below the label's region")
         count = len(run.samples())
     else:
         ctx.note("window rect ends with the region; the below-the-region case does not arise")
@@ -493,27 +469,48 @@ def scenario_screen_edge(ctx):
     ctx.helpers.probe("reg", "set-pos", 400, 300)
     colours = ["ff0000", "00ff00", "0000ff", "ffff00", "ff00ff"]
     # Thin strips along the four edges and a corner patch.
-    patches = [(0, 100, 12, 500, colours[0]), (1012, 100, 12, 500, colours[1]), (100, 0, 800, 12, colours[2]),
-               (100, 756, 800, 12, colours[3]), (1000, 744, 24, 24, colours[4])]
+    patches = [
+        (0, 100, 12, 500, colours[0]),
+        (1012, 100, 12, 500, colours[1]),
+        (100, 0, 800, 12, colours[2]),
+        (100, 756, 800, 12, colours[3]),
+        (1000, 744, 24, 24, colours[4]),
+    ]
     ctx.painter(patches, background="808080")
     ctx.park_pointer()
     run = ctx.start("screen-edge.log")
     run.window()
-    points = [(0, 300, colours[0]), (1023, 300, colours[1]), (500, 0, colours[2]), (500, 767, colours[3]),
-              (1023, 767, colours[4]), (3, 350, colours[0])]
+    points = [
+        (0, 300, colours[0]),
+        (1023, 300, colours[1]),
+        (500, 0, colours[2]),
+        (500, 767, colours[3]),
+        (1023, 767, colours[4]),
+        (3, 350, colours[0]),
+    ]
     failures = []
-    for (x, y, colour) in points:
+    for x, y, colour in points:
         ctx.pointer("move", x, y)
         try:
-            wait_until(lambda: run.samples()[-1:] == [rgb_of(colour)], 3,
-                       what="the sample at (%d, %d) to be #%s" % (x, y, colour))
+            wait_until(
+                lambda: run.samples()[-1:] == [rgb_of(colour)],
+                3,
+                what="the sample at (%d, %d) to be #%s" % (x, y, colour),
+            )
         except E2EFailure:
             seen = ctx.helpers.probe("pixel", x, y)
-            failures.append("at (%d, %d) the label sampled %s, the screen shows #%s (an 11x11 copy of the "
-                            "screen there reads %s, one clipped to the screen %s)" %
-                            (x, y, run.samples()[-1:] or "nothing", colour,
-                             (seen["block_r"], seen["block_g"], seen["block_b"]),
-                             (seen["clipped_r"], seen["clipped_g"], seen["clipped_b"])))
+            failures.append(
+                "at (%d, %d) the label sampled %s, the screen shows #%s (an 11x11 copy of the "
+                "screen there reads %s, one clipped to the screen %s)"
+                % (
+                    x,
+                    y,
+                    run.samples()[-1:] or "nothing",
+                    colour,
+                    (seen["block_r"], seen["block_g"], seen["block_b"]),
+                    (seen["clipped_r"], seen["clipped_g"], seen["clipped_b"]),
+                )
+            )
         # Back to the middle between points, so each edge is a new colour.
         ctx.pointer("move", 600, 400)
         wait_until(lambda: run.samples()[-1:] == [(128, 128, 128)], 5, what="the grey background")
@@ -529,27 +526,7 @@ def right_click_menu(ctx, run, info, at):
     left, top, right, bottom = menu["rect"]
     time.sleep(0.2)
     shot = ctx.screen.grab(left, top, right - left, bottom - top)
-    words = ocr_words(shot)
-    rows = []
-    for word in words:
-        for row in rows:
-            if abs(row["top"] - word["top"]) <= 4:
-                row["words"].append(word)
-                row["bottom"] = max(row["bottom"], word["bottom"])
-                row["left"] = min(row["left"], word["left"])
-                break
-        else:
-            rows.append({"top": word["top"], "bottom": word["bottom"], "left": word["left"], "words": [word]})
-    rows.sort(key=lambda r: r["top"])
-    for row in rows:
-        words_in_row = sorted(row["words"], key=lambda w: w["left"])
-        # OCR may read the check mark as a character of its own.
-        if len(words_in_row) > 1 and len(words_in_row[0]["text"]) == 1 and not words_in_row[0]["text"].isalnum():
-            words_in_row = words_in_row[1:]
-            row["left"] = words_in_row[0]["left"]
-        row["text"] = " ".join(w["text"] for w in words_in_row)
-    texts = [row["text"] for row in rows]
-    check(texts == ["Launch on startup", "About", "Exit"], "menu items read %s" % texts)
+    rows = read_menu(shot)
     # The check mark sits in the left margin of the first item.
     first = rows[0]
     dark = 0
@@ -562,11 +539,8 @@ def right_click_menu(ctx, run, info, at):
 
 
 def choose(ctx, menu, text):
-    for row in menu["rows"]:
-        if row["text"] == text:
-            ctx.pointer("move", row["left"] + 4, (row["top"] + row["bottom"]) // 2, "lclick")
-            return
-    raise E2EFailure("no menu item %r" % text)
+    row = menu_row(menu["rows"], text)
+    ctx.pointer("move", row["left"] + 4, row["y"], "lclick")
 
 
 def scenario_menu(ctx):
@@ -593,8 +567,11 @@ def scenario_menu(ctx):
 
     menu = right_click_menu(ctx, run, info, at)
     choose(ctx, menu, "Launch on startup")
-    value = wait_until(lambda: (lambda r: r if r["run_type"] != -1 else None)(ctx.helpers.probe("reg", "get")), 10,
-                       what="the Run value")
+    value = wait_until(
+        lambda: (lambda r: r if r["run_type"] != -1 else None)(ctx.helpers.probe("reg", "get")),
+        10,
+        what="the Run value",
+    )
     check(value["run_type"] == 1, "the Run value has type %d, not REG_SZ" % value["run_type"])
     data = value["run"].rstrip("\x00")
     check(data in (exe_path, '"%s"' % exe_path), "the Run value is %r, expected the path %r" % (data, exe_path))
@@ -621,8 +598,10 @@ def scenario_menu(ctx):
     check(menu["checked"], "'Launch on startup' is not checked although the Run value exists")
     ctx.pointer("key", 0x1B)
     wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10, what="the menu to close")
-    check(ctx.helpers.probe("reg", "get").get("run", "").rstrip("\x00") == "C:\\elsewhere\\tintora.exe",
-          "the Run value changed by itself")
+    check(
+        ctx.helpers.probe("reg", "get").get("run", "").rstrip("\x00") == "C:\\elsewhere\\tintora.exe",
+        "the Run value changed by itself",
+    )
 
 
 def scenario_about(ctx):
@@ -644,7 +623,7 @@ def scenario_about(ctx):
     check(text, "the About box has no text")
     lines = text[0].split("\n")
     print("  About text: %r" % text[0])
-    check(lines[0] == "Tintora Beta " + ctx.args.version, "first line %r" % lines[0])
+    check(lines[0] == about_title(ctx.args.version), "first line %r" % lines[0])
     check(len(lines) == 5 and lines[2] == "", "the About text is not five lines with an empty third: %r" % lines)
     check(box["pid"] == info["pid"], "the About box belongs to another process")
     ctx.helpers.probe("about", "--dismiss")
@@ -673,8 +652,10 @@ def end_and_check_saved(ctx, run, how):
         wait_until(lambda: ctx.helpers.probe("foreground")["is_label"] == 1, 10, what="the label in front")
         # Escape has no meaning of its own for the label.
         ctx.pointer("key", 0x1B, "sleep", 400)
-        check(run.process.poll() is None and ctx.helpers.probe("window", allow_fail=True).get("found") == 1,
-              "Escape ended the label")
+        check(
+            run.process.poll() is None and ctx.helpers.probe("window", allow_fail=True).get("found") == 1,
+            "Escape ended the label",
+        )
         ctx.pointer("keydown", 0x12, "key", 0x73, "keyup", 0x12)
     else:
         ctx.helpers.probe("close")
@@ -682,8 +663,10 @@ def end_and_check_saved(ctx, run, how):
     check(code == 0, "exit code %s after %s" % (code, how))
     saved = ctx.helpers.probe("reg", "get")
     check(saved["posx_type"] == 4 and saved["posy_type"] == 4, "the position was not saved as two REG_DWORDs")
-    check([saved["posx"], saved["posy"]] == expected, "saved %s, the window was at %s" %
-          ([saved["posx"], saved["posy"]], expected))
+    check(
+        [saved["posx"], saved["posy"]] == expected,
+        "saved %s, the window was at %s" % ([saved["posx"], saved["posy"]], expected),
+    )
     saves = count_position_saves(run)
     check(saves == 1, "the position was written %d times" % saves)
     texts, _ = run.debug_text()
@@ -699,11 +682,15 @@ def drag_label(ctx, run, info, dx, dy):
     left, top, _, _ = ctx.label_box(info)
     samples = len(run.samples())
     x, y = left + 10, top + 6
-    ctx.pointer("move", x, y, "ldown", "sleep", 100, "move", x + dx // 6, y + dy // 5, "sleep", 100,
-                "move", x + dx * 5 // 6, y + dy * 4 // 5, "sleep", 100, "move", x + dx, y + dy, "sleep", 200, "lup")
+    steps = ["move", x, y, "ldown", "sleep", 100, "move", x + dx // 6, y + dy // 5, "sleep", 100]
+    steps += ["move", x + dx * 5 // 6, y + dy * 4 // 5, "sleep", 100, "move", x + dx, y + dy, "sleep", 200, "lup"]
+    ctx.pointer(*steps)
     target = [info["rect"][0] + dx, info["rect"][1] + dy]
-    moved = wait_until(lambda: (lambda w: w if w["rect"][:2] == target else None)(ctx.helpers.probe("window")),
-                       10, what="the label to follow the drag")
+    moved = wait_until(
+        lambda: (lambda w: w if w["rect"][:2] == target else None)(ctx.helpers.probe("window")),
+        10,
+        what="the label to follow the drag",
+    )
     check(len(run.samples()) == samples, "the drag sampled colours: %s" % run.samples()[samples:])
     print("  dragged from %s to %s" % (info["rect"][:2], moved["rect"][:2]))
     return moved
@@ -762,8 +749,10 @@ def scenario_endsession(ctx):
     dragged = drag_label(ctx, run, run.window(), 300, 250)["normal"][:2]
     end_session(ctx, run, 1)
     saved = ctx.helpers.probe("reg", "get")
-    check([saved.get("posx"), saved.get("posy")] == dragged, "saved %s after the logoff, the label was at %s" %
-          ([saved.get("posx"), saved.get("posy")], dragged))
+    check(
+        [saved.get("posx"), saved.get("posy")] == dragged,
+        "saved %s after the logoff, the label was at %s" % ([saved.get("posx"), saved.get("posy")], dragged),
+    )
     check(count_position_saves(run) == 1, "the position was written %d times" % count_position_saves(run))
 
     run = ctx.start("endsession-cancelled.log", extra_debug=",trace+reg")
@@ -772,9 +761,10 @@ def scenario_endsession(ctx):
     drag_label(ctx, run, info, -200, -150)
     end_session(ctx, run, 0)
     saved = ctx.helpers.probe("reg", "get")
-    check([saved.get("posx"), saved.get("posy")] == dragged and count_position_saves(run) == 0,
-          "a cancelled logoff wrote %s (%d writes)" % ([saved.get("posx"), saved.get("posy")],
-                                                      count_position_saves(run)))
+    check(
+        [saved.get("posx"), saved.get("posy")] == dragged and count_position_saves(run) == 0,
+        "a cancelled logoff wrote %s (%d writes)" % ([saved.get("posx"), saved.get("posy")], count_position_saves(run)),
+    )
 
     run = ctx.start("endsession-destroy.log", extra_debug=",trace+reg")
     check(run.window()["rect"][:2] == dragged, "the cancelled logoff moved the next start")
@@ -782,9 +772,11 @@ def scenario_endsession(ctx):
     ctx.helpers.probe("close")
     check(run.wait_exit() == 0, "exit code %s after a close request" % run.exit_code)
     saved = ctx.helpers.probe("reg", "get")
-    check([saved.get("posx"), saved.get("posy")] == dragged and count_position_saves(run) == 2,
-          "after the session's end and a close: %s written %d times" %
-          ([saved.get("posx"), saved.get("posy")], count_position_saves(run)))
+    check(
+        [saved.get("posx"), saved.get("posy")] == dragged and count_position_saves(run) == 2,
+        "after the session's end and a close: %s written %d times"
+        % ([saved.get("posx"), saved.get("posy")], count_position_saves(run)),
+    )
     print("  logoff saved %s and the next start restored it; a cancelled one wrote nothing" % dragged)
 
 
@@ -798,7 +790,7 @@ def scenario_restore(ctx):
     ctx.helpers.probe("close")
     check(run.wait_exit() == 0, "exit code %s" % run.exit_code)
 
-    for (x, y) in ((412, 333), (-40, -6)):
+    for x, y in ((412, 333), (-40, -6)):
         ctx.helpers.probe("reg", "clear")
         ctx.helpers.probe("reg", "set-pos", x, y)
         run = ctx.start("restore-%d-%d.log" % (x, y))
@@ -808,7 +800,7 @@ def scenario_restore(ctx):
         ctx.helpers.probe("close")
         check(run.wait_exit() == 0, "exit code %s" % run.exit_code)
         saved = ctx.helpers.probe("reg", "get")
-        check([saved["posx"], saved["posy"]] == [x, y], "saved back as %s" % [saved["posx"], saved["posy"]])
+        check([saved["posx"], saved["posy"]] == [x, y], "saved back as %s" % ([saved["posx"], saved["posy"]],))
         print("  %s restored and saved again, window size %s" % ((x, y), size))
 
     # Only iWindowPosX present: the label stays where it is created.
@@ -816,8 +808,9 @@ def scenario_restore(ctx):
     ctx.helpers.probe("reg", "set-posx", 500)
     run = ctx.start("restore-half.log")
     info = run.window()
-    check(info["rect"][:2] == default, "with only iWindowPosX the label is at %s, not at %s" %
-          (info["rect"][:2], default))
+    check(
+        info["rect"][:2] == default, "with only iWindowPosX the label is at %s, not at %s" % (info["rect"][:2], default)
+    )
 
 
 def dpi_scenario(ctx, dpi):
@@ -838,7 +831,7 @@ def dpi_scenario(ctx, dpi):
     except E2EFailure as failure:
         shape_failure = failure
         print("  size: %s" % failure)
-    ctx.verify_label(info, "000000", "Mossvane", "", dpi, "startup-%ddpi" % dpi)
+    ctx.verify_label(info, "000000", FIRST_NAME, "", dpi, "startup-%ddpi" % dpi)
     for patch in patches:
         colour = patch[4]
         ctx.pointer("move", *centre(patch))
@@ -873,10 +866,13 @@ def scenario_dpichanged(ctx):
     ctx.pointer("move", *centre(patch))
     ctx.verify_label(info, colour, name, qualifier, 96, "dpichanged-before", run)
     # The suggested size is deliberately wrong: only its corner may count.
-    for (dpi, x, y) in ((144, 300, 200), (192, 120, 420), (96, 500, 100)):
+    for dpi, x, y in ((144, 300, 200), (192, 120, 420), (96, 500, 100)):
         ctx.helpers.probe("dpichanged", dpi, x, y, 37, 11)
-        info = wait_until(lambda: (lambda w: w if w["rect"][:2] == [x, y] else None)(ctx.helpers.probe("window")),
-                          10, what="the label to move to the suggested corner %s" % ((x, y),))
+        info = wait_until(
+            lambda: (lambda w: w if w["rect"][:2] == [x, y] else None)(ctx.helpers.probe("window")),
+            10,
+            what="the label to move to the suggested corner %s" % ((x, y),),
+        )
         m = ctx.check_window_shape(info, dpi)
         rect = info["rect"]
         check(rect[3] - rect[1] >= m["label_height"], "window height %d below LabelHeight" % (rect[3] - rect[1]))
@@ -910,8 +906,7 @@ def scenario_run_key_readonly(ctx):
         menu = right_click_menu(ctx, run, info, at)
         check(not menu["checked"], "'Launch on startup' is checked without a Run value")
         choose(ctx, menu, "Launch on startup")
-        wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10,
-                   what="the menu to close")
+        wait_until(lambda: ctx.helpers.probe("menu", allow_fail=True).get("found") == 0, 10, what="the menu to close")
         # The flag flips in the same handling as the write, so once the
         # next menu shows it the write has been tried.
         menu = right_click_menu(ctx, run, info, at)
@@ -935,8 +930,9 @@ def scenario_run_key_readonly(ctx):
         failed = False
     finally:
         # Later scenarios share the registry: the key is always given back.
-        unlock = ctx.helpers.probe("reg", "unlock-run", "" if lock.get("was_locked") else lock.get("saved", ""),
-                                   allow_fail=True)
+        unlock = ctx.helpers.probe(
+            "reg", "unlock-run", "" if lock.get("was_locked") else lock.get("saved", ""), allow_fail=True
+        )
         if unlock.get("ok") != 1:
             ctx.note("the Run key could not be made writable again: %s" % unlock)
             if not failed:
@@ -953,8 +949,10 @@ def scenario_dpi_query_unavailable(ctx):
         # Without the override the query is there, so what follows comes
         # from the override alone.
         usual = ctx.helpers.probe("dll", "shcore.dll", "GetDpiForMonitor", allow_fail=True)
-        check(usual.get("loaded") == 1 and usual.get("function") == 1,
-              "shcore's GetDpiForMonitor is not there even without the override: %s" % usual)
+        check(
+            usual.get("loaded") == 1 and usual.get("function") == 1,
+            "shcore's GetDpiForMonitor is not there even without the override: %s" % usual,
+        )
 
         colour = "00ffff"
         patch = (500, 400, 80, 80, colour)
@@ -969,8 +967,11 @@ def scenario_dpi_query_unavailable(ctx):
 
         def shcore_lines():
             raw = run.debug_text()[1].splitlines()
-            return ([line for line in raw if "Failed to load module" in line and "shcore" in line.lower()],
-                    [line for line in raw if "Loaded" in line and "shcore.dll" in line.lower()])
+            return (
+                [line for line in raw if "Failed to load module" in line and "shcore" in line.lower()],
+                [line for line in raw if "Loaded" in line and "shcore.dll" in line.lower()],
+            )
+
         # The window exists once start-up is past the query; the lines are
         # waited for all the same, as the log is another process's output.
         try:
@@ -978,14 +979,19 @@ def scenario_dpi_query_unavailable(ctx):
         except E2EFailure:
             pass
         refused, loaded = shcore_lines()
-        check(refused and not loaded, "with WINEDLLOVERRIDES %s the label's process did not fail to load shcore "
-              "(loader lines: %s)" % (overrides, (refused + loaded)[:3] or "none"))
+        check(
+            refused and not loaded,
+            "with WINEDLLOVERRIDES %s the label's process did not fail to load shcore "
+            "(loader lines: %s)" % (overrides, (refused + loaded)[:3] or "none"),
+        )
         print("  %s" % refused[0].split(":", 1)[-1].strip())
         m = ctx.check_window_shape(info, 96)
         at144 = ctx.metrics(144)
-        check((at144["scaled_width"], at144["label_height"]) != (m["scaled_width"], m["label_height"]),
-              "the 96 and 144 DPI sizes are the same; the scenario shows nothing")
-        ctx.verify_label(info, "000000", "Mossvane", "", 96, "dpi-query-unavailable-start")
+        check(
+            (at144["scaled_width"], at144["label_height"]) != (m["scaled_width"], m["label_height"]),
+            "the 96 and 144 DPI sizes are the same; the scenario shows nothing",
+        )
+        ctx.verify_label(info, "000000", FIRST_NAME, "", 96, "dpi-query-unavailable-start")
         ctx.pointer("move", *centre(patch))
         ctx.verify_label(info, colour, name, qualifier, 96, "dpi-query-unavailable-%s" % colour, run)
     finally:
@@ -1016,7 +1022,7 @@ SCENARIOS = {
 def main():
     arguments = {name: None for name in ("tintora", "probe", "painter", "namer", "fonts", "artifacts")}
     arguments["version"] = "the program's version, as the About box shows it"
-    return run_scenarios(__doc__, SCENARIOS, arguments, lambda args, name: Context(args))
+    return run_scenarios(__doc__, SCENARIOS, arguments, Context)
 
 
 if __name__ == "__main__":

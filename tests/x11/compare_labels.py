@@ -19,8 +19,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from e2e_lib import Image, convert_binary  # noqa: E402
-from tintora_e2e import NAMED_COLOURS, rgb_of  # noqa: E402
+from e2e_lib import Image, convert_binary
+from label_checks import NAMED_COLOURS, rgb_of
 
 
 def load(path):
@@ -32,18 +32,26 @@ def looks(image, rgb):
     """Size, the edge's colours, the fill, the text grey (the one of the
     label's two, 51 or 255, that is drawn) and the box of the ink."""
     w, h = image.width, image.height
-    edge = {image.pixel(x, y) for x in range(w) for y in (0, h - 1)} | \
-           {image.pixel(x, y) for y in range(h) for x in (0, w - 1)}
+    edge = {image.pixel(x, y) for x in range(w) for y in (0, h - 1)} | {
+        image.pixel(x, y) for y in range(h) for x in (0, w - 1)
+    }
     inner = [image.pixel(x, y) for y in range(1, h - 1) for x in range(1, w - 1)]
     fill = max(set(inner), key=inner.count)
     grey = max((51, 255), key=lambda g: inner.count((g, g, g)))
     # Ink: a quarter of the way from the fill to the text grey or more (the
     # smallest qualifiers are drawn faint).
     quarter = max(abs(grey - c) for c in rgb) / 4
-    ink = [(x, y) for y in range(1, h - 1) for x in range(1, w - 1)
-           if max(abs(a - b) for a, b in zip(image.pixel(x, y), rgb)) > quarter]
-    box = (min(x for x, _ in ink), min(y for _, y in ink), max(x for x, _ in ink), max(y for _, y in ink)) \
-        if ink else None
+    ink = [
+        (x, y)
+        for y in range(1, h - 1)
+        for x in range(1, w - 1)
+        if max(abs(a - b) for a, b in zip(image.pixel(x, y), rgb)) > quarter
+    ]
+    box = (
+        (min(x for x, _ in ink), min(y for _, y in ink), max(x for x, _ in ink), max(y for _, y in ink))
+        if ink
+        else None
+    )
     return {"size": (w, h), "edge": edge, "fill": fill, "grey": grey, "box": box}
 
 
@@ -76,11 +84,21 @@ def main():
         if win["grey"] != lin["grey"]:
             problems.append("text grey %d on Windows, %d on X11" % (win["grey"], lin["grey"]))
         if (win["box"] is None) != (lin["box"] is None) or (
-                win["box"] and max(abs(a - b) for a, b in zip(win["box"], lin["box"])) > 1):
+            win["box"] and max(abs(a - b) for a, b in zip(win["box"], lin["box"])) > 1
+        ):
             problems.append("text at %s on Windows, %s on X11" % (win["box"], lin["box"]))
-        print("#%s at %d DPI: %dx%d, text box Windows %s, X11 %s%s" %
-              (colour, dpi, lin["size"][0], lin["size"][1], win["box"], lin["box"],
-               "" if not problems else " - " + "; ".join(problems)))
+        print(
+            "#%s at %d DPI: %dx%d, text box Windows %s, X11 %s%s"
+            % (
+                colour,
+                dpi,
+                lin["size"][0],
+                lin["size"][1],
+                win["box"],
+                lin["box"],
+                "" if not problems else " - " + "; ".join(problems),
+            )
+        )
         if problems:
             failures.append(colour)
     if compared == 0:
