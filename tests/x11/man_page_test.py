@@ -17,9 +17,7 @@ OPTION = re.compile(r"(?<![\w-])--[a-z][a-z0-9-]*")
 
 
 def help_text(program):
-    result = subprocess.run(
-        [program, "--help"], capture_output=True, text=True, timeout=30, check=False
-    )
+    result = subprocess.run([program, "--help"], capture_output=True, text=True, timeout=30, check=False)
     if result.returncode != 0:
         raise SystemExit(f"{program} --help ended with status {result.returncode}")
     return result.stdout
@@ -95,10 +93,7 @@ def main():
     help_statuses = help_exit_statuses(text)
     man_statuses = man_exit_statuses(sections["EXIT STATUS"])
     if help_statuses != man_statuses:
-        problems.append(
-            f"exit statuses: --help lists {sorted(help_statuses)}, "
-            f"EXIT STATUS {sorted(man_statuses)}"
-        )
+        problems.append(f"exit statuses: --help lists {sorted(help_statuses)}, " f"EXIT STATUS {sorted(man_statuses)}")
     if problems:
         for problem in problems:
             print(f"{page.name}: {problem}")
