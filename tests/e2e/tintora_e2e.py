@@ -998,6 +998,36 @@ def scenario_dpi_query_unavailable(ctx):
         ctx.helpers.probe("reg", "set-logpixels", 96, allow_fail=True)
 
 
+def scenario_second_start(ctx):
+    """A second start in the same session (the startup entry and a start by
+    hand) ends at once with exit code 0: no second window, no registry write;
+    the first label goes on sampling and saves its position once."""
+    ctx.clean_settings()
+    red, green = "ff0000", "00ff00"
+    patches = [(300, 300, 80, 80, red), (420, 300, 80, 80, green)]
+    ctx.painter(patches, background="808080")
+    ctx.park_pointer()
+    ctx.helpers.probe("reg", "set-pos", 300, 60)
+    first = ctx.start("second-start-first.log", extra_debug=",trace+reg")
+    info = first.window()
+    ctx.pointer("move", *centre(patches[0]))
+    wait_until(lambda: first.samples() == [(255, 0, 0)], 10, what="the first label's red sample")
+    # Started beside the running label, not through ctx.start (which would
+    # close it first).
+    began = time.monotonic()
+    second = Tintora(ctx.wine, ctx.helpers, ctx.args.tintora, ctx.log_path("second-start-second.log"), ",trace+reg")
+    ctx.runs.append(second)
+    check(second.wait_exit(20) == 0, "the second start ended with exit code %s" % second.exit_code)
+    took = time.monotonic() - began
+    check(count_position_saves(second) == 0, "the second start wrote the position")
+    now = ctx.helpers.probe("window")
+    check(now["hwnd"] == info["hwnd"] and now["pid"] == info["pid"], "another label window answers: %s" % now)
+    ctx.pointer("move", *centre(patches[1]))
+    wait_until(lambda: first.samples()[-1:] == [(0, 255, 0)], 10, what="the first label to sample green")
+    end_and_check_saved(ctx, first, "close")
+    print("  the second start ended after %.2f s; the first label went on" % took)
+
+
 SCENARIOS = {
     "startup": scenario_startup,
     "colours": scenario_colours,
@@ -1016,6 +1046,7 @@ SCENARIOS = {
     "dpichanged": scenario_dpichanged,
     "run_key_readonly": scenario_run_key_readonly,
     "dpi_query_unavailable": scenario_dpi_query_unavailable,
+    "second_start": scenario_second_start,
 }
 
 

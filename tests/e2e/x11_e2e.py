@@ -753,6 +753,36 @@ def scenario_refusal(ctx):
     check(quiet.returncode == 0 and quiet.stdout.startswith("tintora ") and not quiet.stderr, "--version")
 
 
+def scenario_second_start(ctx):
+    """A second start while the label runs (the startup entry and a start
+    by hand) ends at once with status 0 and a note; no second label shows,
+    and the first one goes on sampling and saves its own position."""
+    red, green = "ff0000", "00ff00"
+    patches = [(300, 300, 80, 80, red), (420, 300, 80, 80, green)]
+    ctx.paint(patches)
+    ctx.write_settings("[Label]\nX=200\nY=100\n")
+    ctx.xdotool("mousemove", *PARK)
+    first = ctx.start("second-start-first.log")
+    info = first.window()
+    ctx.move(*centre(patches[0]))
+    ctx.wait_fill(info, (255, 0, 0))
+    began = time.monotonic()
+    second = ctx.start("second-start-second.log")
+    check(second.wait_exit(10) == 0, "the second start ended with status %s" % second.exit_code)
+    took = time.monotonic() - began
+    check("already running" in second.log_text(), "the second start said %r" % second.log_text())
+    tree = ctx.x("xwininfo", "-root", "-tree").stdout
+    labels = [line for line in tree.splitlines() if LABEL_LINE.match(line)]
+    check(len(labels) == 1, "%d label windows: %s" % (len(labels), labels))
+    ctx.move(*centre(patches[1]))
+    ctx.wait_fill(info, (0, 255, 0))
+    moved = drag(ctx, info, 260, 180)
+    first.process.send_signal(signal.SIGTERM)
+    check(first.wait_exit() == 0, "the first label's exit status %s" % first.exit_code)
+    check(ctx.saved_position() == moved["rect"][:2], "saved %s" % (ctx.saved_position(),))
+    print("  second start ended after %.2f s; the first went on sampling and saved its place" % took)
+
+
 SCENARIOS = {
     "startup": scenario_startup,
     "colours": scenario_colours,
@@ -767,6 +797,7 @@ SCENARIOS = {
     "signals": scenario_signals,
     "display_lost": scenario_display_lost,
     "refusal": scenario_refusal,
+    "second_start": scenario_second_start,
 }
 
 
