@@ -10,7 +10,7 @@ packages=(
   wine wine64 xvfb xdotool x11-utils imagemagick tesseract-ocr icoutils nsis
   zip unzip python3 black pyflakes3 nodejs npm
   pkg-config libx11-dev libxi-dev libxext-dev libgtk-3-dev libcairo2-dev libfreetype-dev
-  libxtst-dev openbox dpkg-dev x11-xserver-utils lintian desktop-file-utils appstream
+  libxtst-dev openbox dpkg-dev x11-xserver-utils lintian desktop-file-utils appstream strace
 )
 
 installed() {

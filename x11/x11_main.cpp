@@ -210,6 +210,9 @@ int Main(int argc, char** argv) {
   // A write to a server that has gone must reach the handler above rather
   // than end the process on SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
+  // Past a file size limit a save fails (EFBIG) and keeps the old file,
+  // rather than SIGXFSZ ending the label with its temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   if (!CreateLabel(&label, display)) {
     std::fprintf(stderr, "tintora: the label window cannot be created\n");

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <string>
+
+#include "label_core.h"
+#include "sample_block.h"
 
 #include "version.h"
 
@@ -121,17 +127,69 @@ INSTANTIATE_TEST_SUITE_P(
                       ColourCase{255, 0, 255, 229, 0, 229, 255},      // magenta
                       ColourCase{1, 2, 10, 0, 1, 9, 255}));           // frame truncation
 
+// The text grey at its threshold, 1 - L < 0.3 in double precision: every
+// 24-bit colour whose luma is exactly the double nearest 0.7 (1 - L is then
+// 0.30000000000000004, not below 0.3: white text), and every one whose luma
+// is the next double below (white) or above (dark). Colours as 0xRRGGBB.
+const std::uint32_t kLumaSevenTenths[] = {
+    0x07fbff, 0x12fcdd, 0x1dfdbb, 0x21f3e4, 0x28fe99, 0x30eaeb, 0x33ff77, 0x37f5a0, 0x42f67e,
+    0x46eca7, 0x4ae2d0, 0x4df75c, 0x4ed8f9, 0x55e3ae, 0x58f83a, 0x59d9d7, 0x5cee63, 0x63f918,
+    0x64dab5, 0x67ef41, 0x68d0de, 0x6be56a, 0x6fdb93, 0x72f01f, 0x73d1bc, 0x76e648, 0x77c7e5,
+    0x7adc71, 0x7ed29a, 0x81e726, 0x82c8c3, 0x86beec, 0x89d378, 0x8ce804, 0x8dc9a1, 0x90de2d,
+    0x91bfca, 0x95b5f3, 0x9bdf0b, 0x9cc0a8, 0x9fd534, 0xa0b6d1, 0xa3cb5d, 0xa7c186, 0xaad612,
+    0xabb7af, 0xaecc3b, 0xafadd8, 0xb2c264, 0xb6b88d, 0xb9cd19, 0xbaaeb6, 0xbdc342, 0xc5af94,
+    0xc8c420, 0xc9a5bd, 0xccba49, 0xd0b072, 0xd4a69b, 0xd7bb27, 0xd89cc4, 0xdbb150, 0xdc92ed,
+    0xdfa779, 0xe2bc05, 0xe6b22e, 0xee9e80, 0xf1b30c, 0xf294a9, 0xf5a935, 0xf68ad2, 0xf99f5e,
+    0xfd9587};
+const std::uint32_t kLumaJustBelow[] = {0x2cf4c2, 0x60e48c, 0x94d456, 0xe39da2};
 // The luma's terms are added green and red first, then blue: in the
-// textbook order (0.299 R + 0.587 G + 0.114 B) / 255 these colours land just
-// below 0.7 and would get white text.
-const unsigned kLumaEdgeColours[][3] = {
-    {59, 235, 201},  {63, 225, 242},  {81, 237, 133},  {133, 221, 79},  {152, 202, 127},
-    {164, 172, 250}, {190, 164, 223}, {193, 185, 107}, {205, 155, 230}, {231, 147, 203},
-    {234, 168, 87},  {235, 137, 244}, {250, 128, 251}};
+// textbook order (0.299 R + 0.587 G + 0.114 B) / 255 these land below 0.7.
+const std::uint32_t kLumaJustAbove[] = {0x3bebc9, 0x3fe1f2, 0x51ed85, 0x85dd4f, 0x98ca7f,
+                                        0xa4acfa, 0xbea4df, 0xc1b96b, 0xcd9be6, 0xe793cb,
+                                        0xeaa857, 0xeb89f4, 0xfa80fb};
 
-TEST(LabelColours, LumaSumsInTheLabelsOrder) {
-  for (const auto& c : kLumaEdgeColours)
-    EXPECT_EQ(TextGrey(MakeColorRef(c[0], c[1], c[2])), 51) << c[0] << "," << c[1] << "," << c[2];
+ColorRef FromRgb(std::uint32_t rgb) {
+  return MakeColorRef(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// The grey the label paints for a screen pixel: the block's centre pixel
+// (blue, green, red, unused) sampled into the label's state.
+int PaintedGrey(std::uint32_t rgb) {
+  unsigned char block[kSampleBlockBytes] = {};
+  block[kCentrePixelOffset] = static_cast<unsigned char>(rgb & 0xFF);
+  block[kCentrePixelOffset + 1] = static_cast<unsigned char>((rgb >> 8) & 0xFF);
+  block[kCentrePixelOffset + 2] = static_cast<unsigned char>(rgb >> 16);
+  LabelState state = InitialLabelState();
+  ApplySample(&state, CentrePixelColor(block));
+  return TextGrey(state.sampleColor);
+}
+
+TEST(LabelColours, TextGreyAtTheLumaThreshold) {
+  struct Edge {
+    const char* what;
+    double luma;
+    int grey;
+    const std::uint32_t* colours;
+    std::size_t count;
+  } edges[] = {
+      {"exactly 0.7", 0.7, 255, kLumaSevenTenths, std::size(kLumaSevenTenths)},
+      {"just below", std::nextafter(0.7, 0.0), 255, kLumaJustBelow, std::size(kLumaJustBelow)},
+      {"just above", std::nextafter(0.7, 1.0), 51, kLumaJustAbove, std::size(kLumaJustAbove)},
+  };
+  for (const Edge& e : edges) {
+    for (std::size_t i = 0; i < e.count; ++i) {
+      const std::uint32_t rgb = e.colours[i];
+      EXPECT_EQ(SampleLuma(FromRgb(rgb)), e.luma) << e.what << " " << std::hex << rgb;
+      EXPECT_EQ(PaintedGrey(rgb), e.grey) << e.what << " " << std::hex << rgb;
+    }
+  }
+  // No other colour has one of these lumas.
+  std::size_t found[3] = {};
+  for (std::uint32_t rgb = 0; rgb <= 0xFFFFFF; ++rgb) {
+    const double luma = SampleLuma(FromRgb(rgb));
+    for (std::size_t k = 0; k < 3; ++k) found[k] += luma == edges[k].luma ? 1 : 0;
+  }
+  for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(found[k], edges[k].count) << edges[k].what;
 }
 
 TEST(LabelLayout, SingleTextSpansTheLabelAboveTheBottomMargin) {

@@ -72,6 +72,68 @@ TEST(FontFileMetrics, GlyphsAndAdvancesFromTheFile) {
   EXPECT_EQ(AdvanceUnits(black.data(), none, m), 0);
 }
 
+// A format 4 cmap subtable, big-endian: the segments (sorted by their last
+// code) and the glyph id array that idRangeOffset points into.
+struct CmapSegment {
+  std::uint16_t first, last, delta, rangeOffset;
+};
+
+std::vector<unsigned char> Format4Subtable(const std::vector<CmapSegment>& segments,
+                                           const std::vector<std::uint16_t>& glyphIds) {
+  std::vector<unsigned char> table;
+  const auto put = [&table](std::size_t v) {
+    table.push_back(static_cast<unsigned char>(v >> 8 & 0xFF));
+    table.push_back(static_cast<unsigned char>(v & 0xFF));
+  };
+  const std::size_t n = segments.size();
+  put(4);
+  put(16 + n * 8 + glyphIds.size() * 2);  // length
+  put(0);                                 // language
+  put(n * 2);
+  put(0), put(0), put(0);  // the binary search hints, unused
+  for (const CmapSegment& s : segments) put(s.last);
+  put(0);  // pad
+  for (const CmapSegment& s : segments) put(s.first);
+  for (const CmapSegment& s : segments) put(s.delta);
+  for (const CmapSegment& s : segments) put(s.rangeOffset);
+  for (const std::uint16_t id : glyphIds) put(id);
+  return table;
+}
+
+TEST(FontFileMetrics, CmapDeltasWrapModulo65536) {
+  // '0'-'2' through the glyph id array (idRangeOffset 8: from its own
+  // entry, past the four offsets) plus 2; 'A'-'C' with a delta of -0x3C;
+  // U+F000-U+F002 with 0x1010, past 65535; then the closing segment.
+  std::vector<unsigned char> data = {0, 0};  // the subtable at offset 2
+  const std::vector<unsigned char> table = Format4Subtable({{0x30, 0x32, 2, 8},
+                                                            {0x41, 0x43, 0xFFC4, 0},
+                                                            {0xF000, 0xF002, 0x1010, 0},
+                                                            {0xFFFF, 0xFFFF, 1, 0}},
+                                                           {8, 0, 0xFFFF});
+  data.insert(data.end(), table.begin(), table.end());
+  FontFileInfo info{};
+  info.cmapSubtable = 2;
+  info.cmapLength = table.size();
+  struct Case {
+    std::uint32_t codePoint;
+    unsigned glyph;
+  } cases[] = {
+      {0x2F, 0},    {0x30, 10},   {0x31, 0},  // an array entry of 0 is the missing glyph
+      {0x32, 1},    {0x33, 0},    {0x41, 5},   {0x43, 7},    {0x44, 0},
+      {0xF000, 16}, {0xF002, 18}, {0xFFFF, 0}, {0x10000, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GlyphIndex(data.data(), info, c.codePoint), c.glyph) << std::hex << c.codePoint;
+  }
+  // The shipped Black face maps these through negative deltas (FreeType
+  // gives the same glyphs).
+  const std::vector<unsigned char> black = ReadFontFile("EncodeSansCondensed_900Black.ttf");
+  const std::optional<FontFileInfo> face = ReadFontFileInfo(black.data(), black.size());
+  ASSERT_TRUE(face);
+  EXPECT_EQ(GlyphIndex(black.data(), *face, 0x2019), 867u);   // right single quotation mark
+  EXPECT_EQ(GlyphIndex(black.data(), *face, 0x2122), 1026u);  // trade mark sign
+}
+
 TEST(FontFileMetrics, DamagedFilesGiveNothing) {
   std::vector<unsigned char> bold = ReadFontFile("EncodeSansCondensed_700Bold.ttf");
   ASSERT_TRUE(ReadFontFileInfo(bold.data(), bold.size()));
