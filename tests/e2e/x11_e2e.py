@@ -82,13 +82,13 @@ class PrivateDesktop:
 class Label(LabelRun):
     """One run of the label, its stderr kept."""
 
-    def __init__(self, ctx, log_name, debug=True, extra_env=None, args=()):
+    def __init__(self, ctx, log_name, debug=True, extra_env=None, args=(), prefix=()):
         self.ctx = ctx
         env = dict(ctx.env)
         if debug:
             env["TINTORA_DEBUG"] = "1"
         env.update(extra_env or {})
-        command = [ctx.args.tintora] + list(args)
+        command = list(prefix) + [ctx.args.tintora] + list(args)
         super().__init__(
             ctx.log_path(log_name),
             lambda log: subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=log, stderr=log, env=env),
@@ -783,6 +783,29 @@ def scenario_second_start(ctx):
     print("  second start ended after %.2f s; the first went on sampling and saved its place" % took)
 
 
+def scenario_unwritable(ctx):
+    """A save that cannot be written (the file size limited to nothing, as a
+    full disk would): the label still ends with status 0 after SIGTERM and
+    after Exit, the old settings file is intact and nothing half-written is
+    left beside it."""
+    ctx.paint([])
+    good = "[Label]\nX=200\nY=100\n"
+    ctx.write_settings(good)
+    folder = os.path.join(ctx.config, "tintora")
+    no_room = ["prlimit", "--fsize=0:0", "--"]
+    for how in ("SIGTERM", "Exit"):
+        run = ctx.start("unwritable-%s.log" % how, prefix=no_room)
+        moved = drag(ctx, run.window(), 260, 200)
+        if how == "SIGTERM":
+            run.process.send_signal(signal.SIGTERM)
+        else:
+            choose(ctx, open_menu(ctx, (moved["rect"][0] + 7, moved["rect"][1] + 5)), "Exit")
+        check(run.wait_exit() == 0, "exit status %s after %s with no room to save" % (run.exit_code, how))
+        check(ctx.settings() == good, "after %s the settings file reads %r" % (how, ctx.settings()))
+        check(os.listdir(folder) == ["tintora.conf"], "after %s the folder holds %s" % (how, os.listdir(folder)))
+    print("  SIGTERM and Exit: status 0, the old file intact, nothing beside it")
+
+
 SCENARIOS = {
     "startup": scenario_startup,
     "colours": scenario_colours,
@@ -798,6 +821,7 @@ SCENARIOS = {
     "display_lost": scenario_display_lost,
     "refusal": scenario_refusal,
     "second_start": scenario_second_start,
+    "unwritable": scenario_unwritable,
 }
 
 
