@@ -13,13 +13,18 @@ one line, "ok ..." or "error ...":
   move X Y                 the pointer to (X, Y) in the desktop's logical coordinates
   button B press|release|click   B: left, middle, right or an evdev code
   key K press|release|tap  K: a keysym name (Return, Escape, Tab, a, ...) or a number
+  sweep X Y COUNT RATE     COUNT moves alternating between (X, Y) and (X + 1, Y), RATE a second,
+                           paced to absolute deadlines: "ok SECONDS" (the time they took)
   scroll STEPS             discrete vertical wheel steps (positive: down)
   grab PATH                the latest picture of every monitor, side by side as laid out, as one
                            binary PPM at stream resolution: "ok SEQ W H" (SEQ counts the frames seen)
   wait-frame SEQ SECONDS   until a frame newer than SEQ has come: "ok SEQ"
   quit                     ends the sessions and the program
 
-Usage: mutter_remote.py [--cursor hidden|embedded]   (hidden by default)
+Usage: mutter_remote.py [--cursor hidden|embedded] [--no-pictures]
+  --cursor        the cursor in the pictures: hidden (the default) or embedded
+  --no-pictures   input only: the screencast is opened (absolute motion needs its stream) but never
+                  read, so mutter records no frames for it (for measurements of another reader)
 """
 
 import argparse
@@ -54,7 +59,8 @@ class Monitor:
 
 
 class Remote:
-    def __init__(self, cursor_mode):
+    def __init__(self, cursor_mode, pictures):
+        self.pictures = pictures
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
         self.loop = GLib.MainLoop()
         self.seq = 0
@@ -81,7 +87,12 @@ class Remote:
             )
         # Starting the remote desktop session starts the linked screencast too.
         self._call(RD, rd_path, RD + ".Session", "Start", None)
-        self._run_until(lambda: all(m.frame for m in self.monitors), 20, "the first frame of every monitor")
+        if pictures:
+            self._run_until(
+                lambda: all(m.frame for m in self.monitors), 20, "the first frame of every monitor"
+            )
+        else:
+            self._run_until(lambda: all(m.node for m in self.monitors), 20, "the stream of every monitor")
 
     def _call(self, dest, path, interface, method, args):
         reply = self.bus.call_sync(
@@ -109,6 +120,8 @@ class Remote:
 
     def _on_stream_added(self, _bus, _sender, _path, _iface, _signal, params, monitor):
         monitor.node = params.unpack()[0]
+        if not self.pictures:
+            return
         pipeline = Gst.parse_launch(
             "pipewiresrc path=%d always-copy=true ! videoconvert ! video/x-raw,format=RGB ! "
             "appsink name=sink emit-signals=true max-buffers=1 drop=true sync=false" % monitor.node
@@ -161,6 +174,15 @@ class Remote:
         args = GLib.Variant("(sdd)", (m.stream_path, sx, sy))
         self._call(RD, self.rd_session, RD + ".Session", "NotifyPointerMotionAbsolute", args)
 
+    def sweep(self, x, y, count, rate):
+        began = time.monotonic()
+        for i in range(count):
+            delay = began + i / rate - time.monotonic()
+            if delay > 0:
+                time.sleep(delay)
+            self.move(x + (i & 1), y)
+        return "%.3f" % (time.monotonic() - began)
+
     def button(self, name, action):
         code = BUTTONS.get(name) or int(name, 0)
         for pressed in {"press": [True], "release": [False], "click": [True, False]}[action]:
@@ -178,6 +200,8 @@ class Remote:
         self._call(RD, self.rd_session, RD + ".Session", "NotifyPointerAxisDiscrete", args)
 
     def grab(self, path):
+        if not self.pictures:
+            raise ValueError("started with --no-pictures")
         with self.lock:
             frames = [m.frame for m in self.monitors]
             seq = self.seq
@@ -235,6 +259,8 @@ def serve(remote):
                     )
             elif command == "move":
                 remote.move(float(words[1]), float(words[2]))
+            elif command == "sweep":
+                answer = remote.sweep(float(words[1]), float(words[2]), int(words[3]), float(words[4]))
             elif command == "button":
                 remote.button(words[1], words[2])
             elif command == "key":
@@ -260,9 +286,10 @@ def main():
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
     )
     parser.add_argument("--cursor", choices=["hidden", "embedded"], default="hidden")
+    parser.add_argument("--no-pictures", action="store_true")
     args = parser.parse_args()
     Gst.init(None)
-    remote = Remote(args.cursor)
+    remote = Remote(args.cursor, not args.no_pictures)
     print("ready", flush=True)
     try:
         serve(remote)
