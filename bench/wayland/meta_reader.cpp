@@ -71,6 +71,8 @@ struct Reader {
   pw_context* context = nullptr;
   pw_core* core = nullptr;
   spa_hook core_listener{};
+  pw_registry* registry = nullptr;
+  spa_hook registry_listener{};
   std::vector<std::unique_ptr<Stream>> streams;
   bool quiet = false;
   bool ending = false;  // set once the loop has ended: what follows is our own doing
@@ -244,6 +246,24 @@ void OnCoreError(void* user, uint32_t id, int, int res, const char* message) {
   Finish(*static_cast<Reader*>(user), res == -EPIPE ? kStopped : kSetupFailed);
 }
 
+// The desktop's node going away: a stream whose producer is gone is only
+// paused by PipeWire, so this is where a stopped screencast shows.
+void OnGlobalRemoved(void* user, uint32_t id) {
+  auto& r = *static_cast<Reader*>(user);
+  for (const auto& s : r.streams) {
+    if (s->node != id || r.ending) continue;
+    std::fprintf(stderr, "wayland_meta_reader: stream %u was removed by the desktop\n", id);
+    Finish(r, kStopped);
+  }
+}
+
+const pw_registry_events kRegistryEvents = [] {
+  pw_registry_events events{};
+  events.version = PW_VERSION_REGISTRY_EVENTS;
+  events.global_remove = OnGlobalRemoved;
+  return events;
+}();
+
 const pw_stream_events kStreamEvents = [] {
   pw_stream_events events{};
   events.version = PW_VERSION_STREAM_EVENTS;
@@ -324,6 +344,9 @@ void StartStreams(Reader& r) {
     return Finish(r, kSetupFailed);
   }
   pw_core_add_listener(r.core, &r.core_listener, &kCoreEvents, &r);
+  r.registry = pw_core_get_registry(r.core, PW_VERSION_REGISTRY, 0);
+  if (r.registry != nullptr)
+    pw_registry_add_listener(r.registry, &r.registry_listener, &kRegistryEvents, &r);
   GVariantIter iter;
   g_variant_iter_init(&iter, streams);
   guint32 node = 0;
@@ -354,6 +377,8 @@ void OnStarted(GObject*, GAsyncResult* result, gpointer user) {
     g_error_free(error);
     return Finish(r, refused ? kRefused : kSetupFailed);
   }
+  // Closed from now on means stopped by the desktop (a refusal closes it too).
+  r.closed_handler = g_signal_connect(r.session, "closed", G_CALLBACK(OnSessionClosed), &r);
   StartStreams(r);
 }
 
@@ -367,7 +392,6 @@ void OnSessionCreated(GObject*, GAsyncResult* result, gpointer user) {
     g_error_free(error);
     return Finish(r, cancelled ? kNoMetadata : kSetupFailed);
   }
-  r.closed_handler = g_signal_connect(r.session, "closed", G_CALLBACK(OnSessionClosed), &r);
   xdp_session_start(r.session, nullptr, nullptr, OnStarted, &r);
 }
 
@@ -422,13 +446,14 @@ int main(int argc, char** argv) {
               r.positions, r.frames, r.position_only);
   for (auto& s : r.streams) pw_stream_destroy(s->stream);
   r.streams.clear();
+  if (r.registry) pw_proxy_destroy(reinterpret_cast<pw_proxy*>(r.registry));
   if (r.core) pw_core_disconnect(r.core);
   g_source_remove(pw_source);
   pw_loop_leave(r.pw_main);
   pw_context_destroy(r.context);
   pw_loop_destroy(r.pw_main);
   if (r.session) {
-    g_signal_handler_disconnect(r.session, r.closed_handler);
+    if (r.closed_handler != 0) g_signal_handler_disconnect(r.session, r.closed_handler);
     xdp_session_close(r.session);
     g_object_unref(r.session);
   }

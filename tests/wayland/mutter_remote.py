@@ -219,6 +219,16 @@ class Remote:
         os.replace(path + ".part", path)
         return "%d %d %d" % (seq, width, height)
 
+    def pixel(self, x, y):
+        """The colour at (x, y), desktop logical coordinates, in the latest frame."""
+        m = self.monitor_at(x, y)
+        with self.lock:
+            width, height, data = m.frame
+        px = min(width - 1, int((x - m.x) * m.scale))
+        py = min(height - 1, int((y - m.y) * m.scale))
+        i = (py * width + px) * 3
+        return tuple(data[i : i + 3])
+
     def wait_frame(self, seq, seconds):
         self._run_until(lambda: self.seq > seq, seconds, "a new frame")
         return str(self.seq)
