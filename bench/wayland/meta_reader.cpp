@@ -75,7 +75,8 @@ struct Reader {
   spa_hook registry_listener{};
   std::vector<std::unique_ptr<Stream>> streams;
   bool quiet = false;
-  bool ending = false;  // set once the loop has ended: what follows is our own doing
+  unsigned seconds = 0;  // how long to read once the streams are there; 0: until a signal
+  bool ending = false;   // set once the loop has ended: what follows is our own doing
   gulong closed_handler = 0;
   int status = kEnded;
   unsigned long buffers = 0, positions = 0, frames = 0, position_only = 0;
@@ -324,6 +325,13 @@ void OnSessionClosed(XdpSession*, gpointer user) {
   Finish(*static_cast<Reader*>(user), kStopped);
 }
 
+gboolean OnSignal(gpointer user) {
+  Finish(*static_cast<Reader*>(user), kEnded);
+  return G_SOURCE_REMOVE;
+}
+
+gboolean OnTimeUp(gpointer user) { return OnSignal(user); }
+
 void StartStreams(Reader& r) {
   if (char* token = xdp_session_get_restore_token(r.session)) {
     std::printf("token %s\n", token);
@@ -363,7 +371,7 @@ void StartStreams(Reader& r) {
     }
   }
   g_variant_unref(streams);
-  std::fflush(stdout);
+  if (r.seconds > 0) g_timeout_add_seconds(r.seconds, OnTimeUp, &r);
 }
 
 void OnStarted(GObject*, GAsyncResult* result, gpointer user) {
@@ -395,27 +403,19 @@ void OnSessionCreated(GObject*, GAsyncResult* result, gpointer user) {
   xdp_session_start(r.session, nullptr, nullptr, OnStarted, &r);
 }
 
-gboolean OnSignal(gpointer user) {
-  Finish(*static_cast<Reader*>(user), kEnded);
-  return G_SOURCE_REMOVE;
-}
-
-gboolean OnTimeUp(gpointer user) { return OnSignal(user); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it happens, also into a pipe
   Reader r;
   const char* token = nullptr;
-  unsigned seconds = 0;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--restore-token") == 0 && i + 1 < argc) {
       token = argv[++i];
     } else if (std::strcmp(argv[i], "--quiet") == 0) {
       r.quiet = true;
     } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
-      seconds = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+      r.seconds = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else {
       std::fprintf(stderr,
                    "usage: wayland_meta_reader [--restore-token TOKEN] [--quiet] [--seconds N]\n");
@@ -435,7 +435,6 @@ int main(int argc, char** argv) {
   const guint pw_source = g_unix_fd_add(pw_loop_get_fd(r.pw_main), G_IO_IN, OnPipeWireReady, &r);
   g_unix_signal_add(SIGINT, OnSignal, &r);
   g_unix_signal_add(SIGTERM, OnSignal, &r);
-  if (seconds > 0) g_timeout_add_seconds(seconds, OnTimeUp, &r);
   xdp_portal_create_screencast_session(r.portal, XDP_OUTPUT_MONITOR, XDP_SCREENCAST_FLAG_MULTIPLE,
                                        XDP_CURSOR_MODE_METADATA, XDP_PERSIST_MODE_PERSISTENT, token,
                                        nullptr, OnSessionCreated, &r);

@@ -8,9 +8,11 @@ pictures come from the screencast's PipeWire nodes (GStreamer's pipewiresrc).
 Then it reads commands, one a line, on standard input and answers each with
 one line, "ok ..." or "error ...":
 
-  monitors                 one "monitor CONNECTOR NODE X Y W H SCALE" line per monitor, then "ok":
-                           the logical rectangle and the stream's scale (stream pixels per logical pixel)
-  move X Y                 the pointer to (X, Y) in the desktop's logical coordinates
+  monitors                 one "monitor CONNECTOR NODE X Y W H UNIT SCALE" line per monitor, then "ok":
+                           its rectangle in desktop coordinates (logical pixels in mutter's logical
+                           layout, the monitor's pixels in its physical one, as Xwayland's root),
+                           stream pixels per desktop unit, and mutter's scale of the monitor
+  move X Y                 the pointer to (X, Y) in desktop coordinates
   button B press|release|click   B: left, middle, right or an evdev code
   key K press|release|tap  K: a keysym name (Return, Escape, Tab, a, ...) or a number
   sweep X Y COUNT RATE     COUNT moves alternating between (X, Y) and (X + 1, Y), RATE a second,
@@ -45,13 +47,15 @@ DC = "org.gnome.Mutter.DisplayConfig"
 CURSOR_MODES = {"hidden": 0, "embedded": 1, "metadata": 2}
 BUTTONS = {"left": 0x110, "right": 0x111, "middle": 0x112}
 AXIS_VERTICAL = 0
+LAYOUT_LOGICAL = 1
 
 
 class Monitor:
-    def __init__(self, connector, x, y, width, height, scale):
+    def __init__(self, connector, x, y, width, height, scale, monitor_scale):
         self.connector = connector
         self.x, self.y, self.width, self.height = x, y, width, height
-        self.scale = scale
+        self.scale = scale  # stream pixels per desktop unit
+        self.monitor_scale = monitor_scale  # mutter's scale of the monitor
         self.stream_path = None
         self.node = None
         self.frame = None  # (width, height, RGB bytes)
@@ -105,9 +109,13 @@ class Remote:
         return self._call(dest, path, "org.freedesktop.DBus.Properties", "Get", args)[0]
 
     def _monitors(self):
-        _, monitors, logical, _ = self._call(
+        _, monitors, logical, properties = self._call(
             DC, "/org/gnome/Mutter/DisplayConfig", DC, "GetCurrentState", None
         )
+        # Desktop coordinates are logical pixels in mutter's logical layout mode
+        # (fractional scales), the monitors' pixels in its physical one (integer
+        # scales, where Xwayland's root has the monitors' pixels too).
+        logical_layout = properties.get("layout-mode") == LAYOUT_LOGICAL
         result = []
         for x, y, scale, _, _, members, _ in logical:
             for connector, _, _, _ in members:
@@ -115,7 +123,8 @@ class Remote:
                     m for mon in monitors if mon[0][0] == connector for m in mon[1] if m[6].get("is-current")
                 ]
                 width, height = mode[0][1], mode[0][2]
-                result.append(Monitor(connector, x, y, width, height, scale))
+                units = scale if logical_layout else 1
+                result.append(Monitor(connector, x, y, width, height, units, scale))
         return result
 
     def _on_stream_added(self, _bus, _sender, _path, _iface, _signal, params, monitor):
@@ -264,8 +273,17 @@ def serve(remote):
             if command == "monitors":
                 for m in remote.monitors:
                     print(
-                        "monitor %s %d %d %d %d %d %g"
-                        % (m.connector, m.node, m.x, m.y, m.width / m.scale, m.height / m.scale, m.scale)
+                        "monitor %s %d %d %d %d %d %g %g"
+                        % (
+                            m.connector,
+                            m.node,
+                            m.x,
+                            m.y,
+                            m.width / m.scale,
+                            m.height / m.scale,
+                            m.scale,
+                            m.monitor_scale,
+                        )
                     )
             elif command == "move":
                 remote.move(float(words[1]), float(words[2]))

@@ -53,7 +53,7 @@ def wait_for(condition, seconds):
 def click(remote, x, y):
     # The pointer enters the button and GTK sees it there before the press;
     # a press sent with the motion in the same instant is lost.
-    remote.move(x - 1, y)
+    remote.move(x - 2, y)
     time.sleep(0.2)
     remote.move(x, y)
     time.sleep(0.2)
@@ -64,8 +64,12 @@ def answer(remote, accept, seconds):
     m = remote.monitors[0]
     cx, cy = m.x + m.width / m.scale / 2, m.y + m.height / m.scale / 2
 
+    # The dialog's logical pixels in desktop units (the monitor's pixels in
+    # mutter's physical layout).
+    size = m.monitor_scale / m.scale
+
     def at(offset):
-        return cx + offset[0], cy + offset[1]
+        return cx + offset[0] * size, cy + offset[1] * size
 
     def shown():
         return is_header(remote.pixel(*at(HEADER))) and is_body(remote.pixel(*at(BODY)))
