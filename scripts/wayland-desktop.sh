@@ -6,6 +6,9 @@
 #   scripts/wayland-desktop.sh start STATE [--desktop gnome|kde|sway] [--size WxH] [--scale S]
 #   scripts/wayland-desktop.sh stop STATE    end exactly the session STATE names, remove what it left
 #   scripts/wayland-desktop.sh env STATE     print STATE's assignments
+#   scripts/wayland-desktop.sh run STATE -- COMMAND [ARGS...]
+#                                            COMMAND inside the desktop: its environment, as its user
+#                                            (KDE's and sway's session bus and Xwayland admit only that user)
 #
 #   gnome  mutter --headless --virtual-monitor WxH --wayland (the default); a scale
 #          other than 1 is applied through org.gnome.Mutter.DisplayConfig, a
@@ -16,9 +19,11 @@
 # STATE holds shell assignments: WAYLAND_DISPLAY, DISPLAY and XAUTHORITY of its
 # Xwayland, DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR (a fresh directory, mode
 # 700), XDG_CURRENT_DESKTOP, DESKTOP, SESSION_USER, SESSION_PID and
-# SESSION_START (the session leader: every process of the desktop has it as its
-# session id), COMPOSITOR_PID and WORK (logs, home and configuration). stop ends
-# the processes of that session id only, by pid, then removes the runtime
+# SESSION_START (the session leader: the desktop's processes have it as their
+# session id), CHILD_SID (the session of the programs the compositor starts,
+# which KWin puts in one of their own), COMPOSITOR_PID, XWAYLAND_PID and WORK
+# (logs, home and configuration). stop ends the processes of those two session
+# ids started since SESSION_START, each by its pid, then removes the runtime
 # directory, the work directory and any X lock or socket left by its Xwayland.
 set -euo pipefail
 
@@ -31,6 +36,21 @@ usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2; }
 command=$1
 state=$2
 shift 2
+if [[ $command == run ]]; then
+  [[ ${1:-} == -- && $# -ge 2 ]] || usage
+  shift
+  [[ -f $state ]] || { echo "wayland-desktop: no session in $state" >&2; exit 1; }
+  # shellcheck disable=SC1090
+  source "$state"
+  inside=("WAYLAND_DISPLAY=$WAYLAND_DISPLAY" "DISPLAY=$DISPLAY" "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR"
+    "DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS" "XDG_CURRENT_DESKTOP=$XDG_CURRENT_DESKTOP")
+  [[ -n $XAUTHORITY ]] && inside+=("XAUTHORITY=$XAUTHORITY")
+  if [[ $SESSION_USER == root || $(id -un) == "$SESSION_USER" ]]; then
+    exec env "${inside[@]}" "$@"
+  fi
+  exec setpriv "--reuid=$SESSION_USER" "--regid=$SESSION_USER" --init-groups -- \
+    env "${inside[@]}" "HOME=$WORK/home" "USER=$SESSION_USER" "$@"
+fi
 
 desktop=gnome
 size=1280x720
@@ -53,9 +73,12 @@ desktop_user=tintora-desktop
 
 note() { echo "wayland-desktop: $*" >&2; }
 
-# session_pids SID: every live process whose session id is SID.
+# session_pids SID SINCE: every live process whose session id is SID and that
+# started at SINCE (clock ticks since boot) or later, so that a reused id
+# never names another program's process.
 session_pids() {
-  local sid=$1 stat pid
+  local sid=$1 since=$2 stat pid
+  [[ $sid =~ ^[0-9]+$ ]] || return 0
   for stat in /proc/[0-9]*/stat; do
     pid=${stat#/proc/}
     pid=${pid%/stat}
@@ -63,7 +86,7 @@ session_pids() {
     stat=${stat##*) }
     # shellcheck disable=SC2086
     set -- $stat
-    [[ $4 == "$sid" && $1 != Z ]] && echo "$pid"
+    [[ $4 == "$sid" && $1 != Z && ${20} -ge $since ]] && echo "$pid"
   done
   return 0
 }
@@ -71,17 +94,21 @@ session_pids() {
 stop_session() {
   [[ -f $state ]] || return 0
   local SESSION_PID='' SESSION_START='' XDG_RUNTIME_DIR='' WORK='' DISPLAY='' XWAYLAND_PID='' COMPOSITOR_PID=''
+  local CHILD_SID=''
   # shellcheck disable=SC1090
   source "$state"
-  if [[ -n $SESSION_PID ]] && proc_alive "$SESSION_PID" "$SESSION_START"; then
-    # The compositor first (it ends its Xwayland and removes its sockets, and
-    # hangs when the bus goes first), then the services, the leader last.
-    if [[ -n ${COMPOSITOR_PID:-} ]] && session_pids "$SESSION_PID" | grep -qx "$COMPOSITOR_PID"; then
+  # The desktop's processes: the session started here and the one KWin gives
+  # the programs it starts. The compositor first (it ends its Xwayland and
+  # removes its sockets, and hangs when the bus goes first), then the rest,
+  # the leader last. They are looked for also when the leader has ended.
+  if [[ $SESSION_PID =~ ^[0-9]+$ && $SESSION_START =~ ^[0-9]+$ ]]; then
+    if [[ -n $COMPOSITOR_PID ]] && session_pids "$SESSION_PID" "$SESSION_START" | grep -qx "$COMPOSITOR_PID"; then
       proc_stop "$COMPOSITOR_PID" "$(proc_start_time "$COMPOSITOR_PID")" compositor note
     fi
     local pids pid i
     for ((i = 0; i < 50; i++)); do
-      mapfile -t pids < <(session_pids "$SESSION_PID" | grep -vx "$SESSION_PID")
+      mapfile -t pids < <(session_pids "$SESSION_PID" "$SESSION_START" | grep -vx "$SESSION_PID"
+        session_pids "${CHILD_SID:-}" "$SESSION_START")
       [[ ${#pids[@]} -eq 0 ]] && break
       # Once, and again for whatever a dying service started meanwhile.
       ((i % 10 == 0)) && { kill -TERM "${pids[@]}" 2>/dev/null || true; }
@@ -132,7 +159,7 @@ ensure_desktop_user() {
 start_session() {
   case $desktop in
     gnome) need mutter Xwayland pipewire wireplumber dbus-run-session /usr/libexec/xdg-desktop-portal-gnome ;;
-    kde) need kwin_wayland Xwayland pipewire wireplumber dbus-run-session setpriv /usr/libexec/xdg-desktop-portal-kde ;;
+    kde) need kwin_wayland Xwayland pipewire wireplumber dbus-run-session setpriv /usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde ;;
     sway) need sway Xwayland pipewire wireplumber dbus-run-session setpriv /usr/libexec/xdg-desktop-portal-wlr ;;
   esac
   stop_session
@@ -181,7 +208,12 @@ start_session() {
   done
   if [[ ! -s $work/log/ready ]]; then
     note "the $desktop session did not come up; its log:"
-    sed 's/^/  /' "$work/session.log" >&2 || true
+    local log
+    for log in "$work/session.log" "$work"/log/*.log; do
+      [[ -s $log ]] || continue
+      echo "  -- ${log##*/} (last lines)" >&2
+      tail -n 15 "$log" | sed 's/^/  /' >&2
+    done
     printf 'SESSION_PID=%s\nSESSION_START=%s\nXDG_RUNTIME_DIR=%s\nWORK=%s\n' \
       "$leader" "$leader_start" "$runtime" "$work" >"$state"
     stop_session

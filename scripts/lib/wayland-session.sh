@@ -5,26 +5,14 @@
 # assignments to $WORK/log/ready when the desktop is up, then waits for the
 # compositor. The environment gives DESKTOP (gnome|kde|sway), SIZE (WxH),
 # SCALE, WORK and LIB (this folder).
-#
-# Run by the compositor as "wayland-session.sh --compositor-child", it writes
-# the compositor's WAYLAND_DISPLAY, DISPLAY and XAUTHORITY for the session,
-# passes them to D-Bus activation (so that the portal back ends it starts find
-# the compositor), and stays (mutter and KWin end when it ends).
 set -euo pipefail
 
 log=$WORK/log
-if [[ ${1:-} == --compositor-child ]]; then
-  printf 'WAYLAND_DISPLAY=%s\nDISPLAY=%s\nXAUTHORITY=%s\n' \
-    "${WAYLAND_DISPLAY:-}" "${DISPLAY:-}" "${XAUTHORITY:-}" >"$log/compositor.env.part"
-  dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY
-  mv "$log/compositor.env.part" "$log/compositor.env"
-  exec sleep infinity
-fi
-
 width=${SIZE%x*}
 height=${SIZE#*x}
 socket=wayland-tintora
-child=("$LIB/wayland-session.sh" --compositor-child)
+# One program without arguments: KWin takes every argument for a program of its own.
+child=$LIB/wayland-compositor-child.sh
 
 case $DESKTOP in
   gnome) export XDG_CURRENT_DESKTOP=GNOME ;;
@@ -57,19 +45,19 @@ case $DESKTOP in
       printf "[org/gnome/mutter]\nexperimental-features=['scale-monitor-framebuffer']\n" \
         >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
     fi
-    mutter --headless --virtual-monitor "$SIZE" --wayland --wayland-display "$socket" -- "${child[@]}" \
+    mutter --headless --virtual-monitor "$SIZE" --wayland --wayland-display "$socket" -- "$child" \
       >"$log/compositor.log" 2>&1 &
     ;;
   kde)
     kwin_wayland --virtual --xwayland --socket "$socket" --width "$width" --height "$height" --scale "$SCALE" \
-      --no-lockscreen --no-global-shortcuts --no-kactivities -- "${child[@]}" >"$log/compositor.log" 2>&1 &
+      --no-lockscreen --no-global-shortcuts --no-kactivities -- "$child" >"$log/compositor.log" 2>&1 &
     ;;
   sway)
     mkdir -p "$XDG_CONFIG_HOME/sway"
     cat >"$XDG_CONFIG_HOME/sway/config" <<EOF
 output HEADLESS-1 resolution $SIZE scale $SCALE
 xwayland force
-exec ${child[*]}
+exec $child
 EOF
     sway --config "$XDG_CONFIG_HOME/sway/config" >"$log/compositor.log" 2>&1 &
     ;;
@@ -110,6 +98,7 @@ gdbus call --session --dest org.freedesktop.portal.Desktop --object-path /org/fr
 printf '%s=%s\n' WAYLAND_DISPLAY "$WAYLAND_DISPLAY" DISPLAY "$DISPLAY" XAUTHORITY "$XAUTHORITY" \
   DBUS_SESSION_BUS_ADDRESS "$DBUS_SESSION_BUS_ADDRESS" XDG_RUNTIME_DIR "$XDG_RUNTIME_DIR" \
   XDG_CURRENT_DESKTOP "$XDG_CURRENT_DESKTOP" COMPOSITOR_PID "$compositor" XWAYLAND_PID "$xwayland_pid" \
+  CHILD_SID "$CHILD_SID" \
   SCALE "$SCALE" SIZE "$SIZE" >"$log/ready.part"
 mv "$log/ready.part" "$log/ready"
 wait "$compositor"
