@@ -8,6 +8,7 @@
 //   wayland_meta_reader [--restore-token TOKEN] [--quiet] [--seconds N]
 //
 // Lines on standard output:
+//   cursor-modes N                   the portal's AvailableCursorModes (metadata is 4)
 //   token TOKEN                      the restore token for the next start
 //   stream NODE at X Y size W H      each monitor's stream, from the portal
 //   format NODE FORMAT WxH stride S MEMTYPE   the negotiated frame format
@@ -405,6 +406,29 @@ void OnSessionCreated(GObject*, GAsyncResult* result, gpointer user) {
 
 }  // namespace
 
+// The cursor modes the portal offers (a bit set of XdpCursorMode); libportal
+// 0.6 has no call for it, and asked for a mode it lacks the portal refuses the
+// request ("Unavailable cursor mode"). 0 when the portal cannot be asked.
+guint32 AvailableCursorModes() {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (bus == nullptr) return 0;
+  GVariant* reply = g_dbus_connection_call_sync(
+      bus, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+      "org.freedesktop.DBus.Properties", "Get",
+      g_variant_new("(ss)", "org.freedesktop.portal.ScreenCast", "AvailableCursorModes"),
+      G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, nullptr);
+  guint32 modes = 0;
+  if (reply != nullptr) {
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    if (g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32)) modes = g_variant_get_uint32(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+  }
+  g_object_unref(bus);
+  return modes;
+}
+
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as it happens, also into a pipe
   Reader r;
@@ -430,6 +454,15 @@ int main(int argc, char** argv) {
   if (r.context == nullptr || r.portal == nullptr) {
     std::fprintf(stderr, "wayland_meta_reader: no portal or no PipeWire context\n");
     return kSetupFailed;
+  }
+  const guint32 modes = AvailableCursorModes();
+  std::printf("cursor-modes %u\n", modes);
+  if ((modes & XDP_CURSOR_MODE_METADATA) == 0) {
+    std::fprintf(
+        stderr,
+        "wayland_meta_reader: the ScreenCast portal offers no metadata cursor (cursor modes %u)\n",
+        modes);
+    return kNoMetadata;
   }
   pw_loop_enter(r.pw_main);
   const guint pw_source = g_unix_fd_add(pw_loop_get_fd(r.pw_main), G_IO_IN, OnPipeWireReady, &r);
