@@ -13,7 +13,7 @@
 //   stream NODE at X Y size W H      each monitor's stream, from the portal
 //   format NODE FORMAT WxH stride S MEMTYPE   the negotiated frame format
 //   pos NODE X Y bitmap 0|1 pixel #rrggbb|none   (not with --quiet)
-//   summary buffers B positions P frames F position-only O   at the end
+//   summary buffers B positions P frames F position-only O   at the end, and on SIGUSR1
 // Exit status: 0 ended by SIGINT/SIGTERM or --seconds; 1 set-up failed; 2 bad
 // argument; 3 the dialog was refused; 4 the stream was stopped by the desktop;
 // 5 the portal offers no metadata cursor.
@@ -326,6 +326,16 @@ void OnSessionClosed(XdpSession*, gpointer user) {
   Finish(*static_cast<Reader*>(user), kStopped);
 }
 
+void PrintSummary(const Reader& r) {
+  std::printf("summary buffers %lu positions %lu frames %lu position-only %lu\n", r.buffers,
+              r.positions, r.frames, r.position_only);
+}
+
+gboolean OnSummary(gpointer user) {
+  PrintSummary(*static_cast<Reader*>(user));
+  return G_SOURCE_CONTINUE;
+}
+
 gboolean OnSignal(gpointer user) {
   Finish(*static_cast<Reader*>(user), kEnded);
   return G_SOURCE_REMOVE;
@@ -468,14 +478,14 @@ int main(int argc, char** argv) {
   const guint pw_source = g_unix_fd_add(pw_loop_get_fd(r.pw_main), G_IO_IN, OnPipeWireReady, &r);
   g_unix_signal_add(SIGINT, OnSignal, &r);
   g_unix_signal_add(SIGTERM, OnSignal, &r);
+  g_unix_signal_add(SIGUSR1, OnSummary, &r);
   xdp_portal_create_screencast_session(r.portal, XDP_OUTPUT_MONITOR, XDP_SCREENCAST_FLAG_MULTIPLE,
                                        XDP_CURSOR_MODE_METADATA, XDP_PERSIST_MODE_PERSISTENT, token,
                                        nullptr, OnSessionCreated, &r);
   g_main_loop_run(r.loop);
   r.ending = true;
 
-  std::printf("summary buffers %lu positions %lu frames %lu position-only %lu\n", r.buffers,
-              r.positions, r.frames, r.position_only);
+  PrintSummary(r);
   for (auto& s : r.streams) pw_stream_destroy(s->stream);
   r.streams.clear();
   if (r.registry) pw_proxy_destroy(reinterpret_cast<pw_proxy*>(r.registry));
