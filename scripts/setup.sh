@@ -21,7 +21,7 @@ wayland_packages=(
   python3-gi python3-gi-cairo gir1.2-gtk-3.0 gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0
   kwin-wayland xdg-desktop-portal-kde qtwayland5 plasma-workspace qml-module-qtquick-layouts
   qml-module-qtquick-controls qml-module-qtquick-controls2 qml-module-org-kde-kirigami2
-  qml-module-org-kde-pipewire sway xdg-desktop-portal-wlr
+  qml-module-org-kde-pipewire libwayland-dev plasma-wayland-protocols sway xdg-desktop-portal-wlr
 )
 
 installed() {
