@@ -82,7 +82,7 @@ remote() {
 for _ in $(seq 200); do grep -q ready "$work/remote.out" 2>/dev/null && break; sleep 0.1; done
 
 proc_start reader_pid "$work/reader" "${session_env[@]}" -- "$reader" --quiet
-env "${session_env[@]}" "$python" "$tools/portal_consent.py" accept
+env "${session_env[@]}" "$python" "$tools/portal_consent.py" accept --timeout 60
 for _ in $(seq 100); do grep -q '^format' "$work/reader.out" && break; sleep 0.1; done
 grep '^\(cursor-modes\|stream\|format\)' "$work/reader.out"
 

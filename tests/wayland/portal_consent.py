@@ -78,8 +78,12 @@ def answer(remote, accept, seconds):
         print("portal_consent: no dialog within %g s" % seconds, file=sys.stderr)
         return False
     if accept:
-        click(remote, *at(FIRST_ROW))
-        if not wait_for(lambda: is_share_enabled(remote.pixel(*at(SHARE_FILL))), 5):
+        # A click while the dialog still settles can be lost: try the row again.
+        for _ in range(3):
+            click(remote, *at(FIRST_ROW))
+            if wait_for(lambda: is_share_enabled(remote.pixel(*at(SHARE_FILL))), 3):
+                break
+        else:
             print("portal_consent: selecting the monitor did not enable Share", file=sys.stderr)
             return False
     click(remote, *at(SHARE if accept else CANCEL))
