@@ -61,7 +61,10 @@ width=${size%x*}
 height=${size#*x}
 /usr/bin/convert -size "$size" xc:'#404040' -fill '#ff8000' -draw "rectangle 0,0 $((width / 2)),$height" \
   "$work/patches.ppm"
-proc_start _ "$work/painter" "${session_env[@]}" -- "$python" "$tools/wl_painter.py" "$work/patches.ppm"
+proc_start _ "$work/painter" "${session_env[@]}" -- "$python" "$tools/wl_painter.py" "$work/patches.ppm" \
+  --ready "$work/painter.ready"
+# Drawn before the dialog comes: a fullscreen window mapped after it covers it.
+for _ in $(seq 300); do [[ -s $work/painter.ready ]] && break; sleep 0.1; done
 
 # The input driver, fed through a pipe.
 mkfifo "$work/remote.in"
@@ -82,7 +85,7 @@ remote() {
 for _ in $(seq 200); do grep -q ready "$work/remote.out" 2>/dev/null && break; sleep 0.1; done
 
 proc_start reader_pid "$work/reader" "${session_env[@]}" -- "$reader" --quiet
-env "${session_env[@]}" "$python" "$tools/portal_consent.py" accept --timeout 60
+env "${session_env[@]}" "$python" "$tools/portal_consent.py" accept --timeout 60 --picture "${TINTORA_WAYLAND_CONSENT_PICTURE:-$work/consent.ppm}"
 for _ in $(seq 100); do grep -q '^format' "$work/reader.out" && break; sleep 0.1; done
 grep '^\(cursor-modes\|stream\|format\)' "$work/reader.out"
 

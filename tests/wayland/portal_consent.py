@@ -3,7 +3,7 @@
 mutter, as a person would: with the pointer (mutter's remote desktop input)
 and looking at the screen (its screencast).
 
-  portal_consent.py accept|refuse [--timeout SECONDS]
+  portal_consent.py accept|refuse [--timeout SECONDS] [--picture PATH.ppm]
 
 Waits for the dialog (centred on the first monitor: a light header bar with
 "Cancel" on the left and "Share" on the right), then either selects the first
@@ -60,7 +60,7 @@ def click(remote, x, y):
     remote.button("left", "click")
 
 
-def answer(remote, accept, seconds):
+def answer(remote, accept, seconds, picture=None):
     m = remote.monitors[0]
     cx, cy = m.x + m.width / m.scale / 2, m.y + m.height / m.scale / 2
 
@@ -76,15 +76,20 @@ def answer(remote, accept, seconds):
 
     if not wait_for(shown, seconds):
         print("portal_consent: no dialog within %g s" % seconds, file=sys.stderr)
+        if picture:
+            remote.grab(picture)
         return False
     if accept:
         # A click while the dialog still settles can be lost: try the row again.
+        # The row toggles, so it is clicked again only while Share stays grey.
         for _ in range(3):
             click(remote, *at(FIRST_ROW))
             if wait_for(lambda: is_share_enabled(remote.pixel(*at(SHARE_FILL))), 3):
                 break
         else:
             print("portal_consent: selecting the monitor did not enable Share", file=sys.stderr)
+            if picture:
+                remote.grab(picture)
             return False
     click(remote, *at(SHARE if accept else CANCEL))
     # Away from where the dialog was, so that the pointer shows no hover.
@@ -101,11 +106,12 @@ def main():
     )
     parser.add_argument("answer", choices=["accept", "refuse"])
     parser.add_argument("--timeout", type=float, default=20)
+    parser.add_argument("--picture", help="where to write the screen when the dialog cannot be answered")
     args = parser.parse_args()
     Gst.init(None)
     remote = Remote("hidden", True)
     try:
-        return 0 if answer(remote, args.answer == "accept", args.timeout) else 1
+        return 0 if answer(remote, args.answer == "accept", args.timeout, args.picture) else 1
     finally:
         remote.close()
 
