@@ -44,10 +44,13 @@ work=$(mktemp -d /tmp/tintora-wayland-cost-XXXXXX)
 state=$work/desktop.state
 remote_pid='' reader_pid='' blinker=''
 cleanup() {
-  [[ -n $remote_pid ]] && { echo quit >&3 || true; } 2>/dev/null
+  local status=$?
+  set +e # every step, whatever the one before did
+  [[ -n $remote_pid ]] && { echo quit >&3; } 2>/dev/null
   proc_stop_recorded
   bash "$here/wayland-desktop.sh" stop "$state"
   rm -rf "$work"
+  exit "$status"
 }
 trap cleanup EXIT
 
