@@ -12,12 +12,27 @@ packages=(
   pkg-config libx11-dev libxi-dev libxext-dev libgtk-3-dev libcairo2-dev libfreetype-dev
   libxtst-dev openbox dpkg-dev x11-xserver-utils lintian desktop-file-utils appstream strace
 )
+# The headless Wayland test desktops (scripts/wayland-desktop.sh) and the Wayland
+# reader's libraries, without their recommendations (gnome-shell, systemsettings
+# and the like, which the tests never start).
+wayland_packages=(
+  mutter xwayland pipewire wireplumber dbus xdg-desktop-portal xdg-desktop-portal-gnome xinput
+  libportal-dev libportal-gtk3-dev libpipewire-0.3-dev gstreamer1.0-pipewire gstreamer1.0-plugins-base
+  python3-gi python3-gi-cairo gir1.2-gtk-3.0 gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0
+  kwin-wayland xdg-desktop-portal-kde qtwayland5 plasma-workspace qml-module-qtquick-layouts
+  qml-module-qtquick-controls qml-module-qtquick-controls2 qml-module-org-kde-kirigami2
+  qml-module-org-kde-pipewire libwayland-dev plasma-wayland-protocols sway xdg-desktop-portal-wlr
+)
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
 missing=()
+missing_wayland=()
+for p in "${wayland_packages[@]}"; do
+  installed "$p" || missing_wayland+=("$p")
+done
 for p in "${packages[@]}"; do
   installed "$p" && continue
   # Node.js from other repositories (e.g. NodeSource) carries npm itself;
@@ -29,12 +44,12 @@ for p in "${packages[@]}"; do
   missing+=("$p")
 done
 
-if [[ ${#missing[@]} -eq 0 ]]; then
-  echo "setup: all ${#packages[@]} packages present"
+if [[ ${#missing[@]} -eq 0 && ${#missing_wayland[@]} -eq 0 ]]; then
+  echo "setup: all $((${#packages[@]} + ${#wayland_packages[@]})) packages present"
   exit 0
 fi
 
-echo "setup: installing ${missing[*]}"
+echo "setup: installing ${missing[*]} ${missing_wayland[*]}"
 sudo=()
 if [[ $(id -u) -ne 0 ]]; then
   command -v sudo >/dev/null || { echo "setup: need root (or sudo) to install: ${missing[*]}" >&2; exit 1; }
@@ -43,10 +58,15 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt_opts=(-q -y -o DPkg::Lock::Timeout=300)
 "${sudo[@]}" apt-get "${apt_opts[@]}" update </dev/null
-"${sudo[@]}" apt-get "${apt_opts[@]}" install "${missing[@]}" </dev/null
+if [[ ${#missing[@]} -gt 0 ]]; then
+  "${sudo[@]}" apt-get "${apt_opts[@]}" install "${missing[@]}" </dev/null
+fi
+if [[ ${#missing_wayland[@]} -gt 0 ]]; then
+  "${sudo[@]}" apt-get "${apt_opts[@]}" install --no-install-recommends "${missing_wayland[@]}" </dev/null
+fi
 
 still=()
-for p in "${missing[@]}"; do
+for p in "${missing[@]}" "${missing_wayland[@]}"; do
   installed "$p" || still+=("$p")
 done
 if [[ ${#still[@]} -gt 0 ]]; then
