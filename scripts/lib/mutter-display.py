@@ -40,9 +40,7 @@ def describe(bus):
         place = [lm for lm in logical if any(m[0] == connector for m in lm[5])]
         x, y, scale = (place[0][0], place[0][1], place[0][2]) if place else (0, 0, 0)
         scales = " ".join("%g" % s for s in mode[5])
-        print(
-            "%s %dx%d at %d,%d scale %g (supported: %s)" % (connector, mode[1], mode[2], x, y, scale, scales)
-        )
+        print("%s %dx%d at %d,%d scale %g (supported: %s)" % (connector, mode[1], mode[2], x, y, scale, scales))
 
 
 def set_scale(bus, scale):
@@ -77,9 +75,7 @@ def set_scale(bus, scale):
 
 
 def main():
-    parser = argparse.ArgumentParser(
-        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
-    )
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--scale", type=float)
     args = parser.parse_args()
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)

@@ -92,16 +92,12 @@ class Remote:
         # Starting the remote desktop session starts the linked screencast too.
         self._call(RD, rd_path, RD + ".Session", "Start", None)
         if pictures:
-            self._run_until(
-                lambda: all(m.frame for m in self.monitors), 20, "the first frame of every monitor"
-            )
+            self._run_until(lambda: all(m.frame for m in self.monitors), 20, "the first frame of every monitor")
         else:
             self._run_until(lambda: all(m.node for m in self.monitors), 20, "the stream of every monitor")
 
     def _call(self, dest, path, interface, method, args):
-        reply = self.bus.call_sync(
-            dest, path, interface, method, args, None, Gio.DBusCallFlags.NONE, 10000, None
-        )
+        reply = self.bus.call_sync(dest, path, interface, method, args, None, Gio.DBusCallFlags.NONE, 10000, None)
         return reply.unpack() if reply is not None else ()
 
     def _property(self, dest, path, interface, name):
@@ -119,9 +115,7 @@ class Remote:
         result = []
         for x, y, scale, _, _, members, _ in logical:
             for connector, _, _, _ in members:
-                mode = [
-                    m for mon in monitors if mon[0][0] == connector for m in mon[1] if m[6].get("is-current")
-                ]
+                mode = [m for mon in monitors if mon[0][0] == connector for m in mon[1] if m[6].get("is-current")]
                 width, height = mode[0][1], mode[0][2]
                 units = scale if logical_layout else 1
                 result.append(Monitor(connector, x, y, width, height, units, scale))
@@ -310,9 +304,7 @@ def serve(remote):
 
 
 def main():
-    parser = argparse.ArgumentParser(
-        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
-    )
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--cursor", choices=["hidden", "embedded"], default="hidden")
     parser.add_argument("--no-pictures", action="store_true")
     args = parser.parse_args()

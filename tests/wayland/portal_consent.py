@@ -101,9 +101,7 @@ def answer(remote, accept, seconds, picture=None):
 
 
 def main():
-    parser = argparse.ArgumentParser(
-        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
-    )
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("answer", choices=["accept", "refuse"])
     parser.add_argument("--timeout", type=float, default=20)
     parser.add_argument("--picture", help="where to write the screen when the dialog cannot be answered")

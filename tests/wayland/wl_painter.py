@@ -87,9 +87,7 @@ class Painter:
 
 
 def main():
-    parser = argparse.ArgumentParser(
-        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
-    )
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("picture")
     parser.add_argument("--blink", type=float, default=0)
     parser.add_argument("--ready")
